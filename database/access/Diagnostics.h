@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <sql.h>
+#include <sqlext.h>
+
+namespace korvex::db {
+
+// The diagnostic records of one ODBC handle, as the operator should read them.
+class Diagnostics {
+public:
+    struct Record {
+        QString state;
+        int nativeError = 0;
+        QString text;  // without the driver's "[vendor][component]" prefixes
+    };
+
+    static QList<Record> read(SQLSMALLINT handleType, SQLHANDLE handle);
+    // Server messages first (the driver does not keep the server's order),
+    // then the driver's own; duplicates once; joined by line breaks.
+    static QString message(const QList<Record>& records, const QString& fallback);
+    static QString stripPrefixes(const QString& text);
+    // Throws KorvexError with the handle's message when rc is a failure.
+    static void check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle,
+                      const QString& fallback);
+    static bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+};
+
+}  // namespace korvex::db

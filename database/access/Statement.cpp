@@ -1,0 +1,53 @@
+#include "database/access/Statement.h"
+
+#include "database/access/Connection.h"
+#include "database/access/Diagnostics.h"
+#include "platform/KorvexError.h"
+
+namespace korvex::db {
+
+Statement::Statement(Connection& connection) {
+    Diagnostics::check(SQLAllocHandle(SQL_HANDLE_STMT, connection.handle(), &stmt_),
+                       SQL_HANDLE_DBC, connection.handle(),
+                       QStringLiteral("De opdracht kon niet worden aangemaakt"));
+}
+
+Statement::~Statement() {
+    if (stmt_ != SQL_NULL_HSTMT) {
+        // Discards whatever the server still has pending for this batch.
+        SQLFreeStmt(stmt_, SQL_CLOSE);
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    }
+}
+
+void Statement::check(SQLRETURN rc, const QString& fallback) const {
+    Diagnostics::check(rc, SQL_HANDLE_STMT, stmt_, fallback);
+}
+
+void Statement::throwFor(SQLHSTMT stmt, const QString& fallback) {
+    throw KorvexError(
+        Diagnostics::message(Diagnostics::read(SQL_HANDLE_STMT, stmt), fallback));
+}
+
+bool Statement::execute(const QString& text, int timeoutSeconds) {
+    SQLSetStmtAttrW(stmt_, SQL_ATTR_QUERY_TIMEOUT,
+                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(std::max(0, timeoutSeconds))),
+                    0);
+    // Escape clauses such as {fn ...} are the server's business, not the driver's.
+    SQLSetStmtAttrW(stmt_, SQL_ATTR_NOSCAN, reinterpret_cast<SQLPOINTER>(SQL_NOSCAN_ON), 0);
+    std::u16string wide = text.toStdU16String();
+    const SQLRETURN rc =
+        SQLExecDirectW(stmt_, reinterpret_cast<SQLWCHAR*>(wide.data()), SQLINTEGER(wide.size()));
+    check(rc, QStringLiteral("De opdracht is mislukt"));
+    // SQL_NO_DATA: a statement without any result, such as CREATE DATABASE.
+    return rc != SQL_NO_DATA;
+}
+
+bool Statement::nextResult() {
+    const SQLRETURN rc = SQLMoreResults(stmt_);
+    if (rc == SQL_NO_DATA) return false;
+    check(rc, QStringLiteral("De opdracht is mislukt"));
+    return true;
+}
+
+}  // namespace korvex::db

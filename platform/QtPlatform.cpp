@@ -1,0 +1,236 @@
+#include "platform/QtPlatform.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QProcess>
+#include <QPushButton>
+#include <QSoundEffect>
+#include <QSysInfo>
+#include <QUrl>
+
+#include "platform/MessageDialog.h"
+
+namespace korvex {
+
+namespace {
+
+QMessageBox::Icon iconOf(DialogKind kind) {
+    switch (kind) {
+        case DialogKind::Warning:
+            return QMessageBox::Warning;
+        case DialogKind::Error:
+            return QMessageBox::Critical;
+        case DialogKind::Information:
+            return QMessageBox::Information;
+        case DialogKind::Confirmation:
+            return QMessageBox::Question;
+        case DialogKind::Custom:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::Icon iconOf(SystemIcon icon) {
+    switch (icon) {
+        case SystemIcon::Information:
+            return QMessageBox::Information;
+        case SystemIcon::Warning:
+            return QMessageBox::Warning;
+        case SystemIcon::Error:
+            return QMessageBox::Critical;
+        case SystemIcon::Question:
+            return QMessageBox::Question;
+        case SystemIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::ButtonRole roleOf(DialogButton button) {
+    switch (button) {
+        case BtnYes:
+        case BtnOK:
+        case BtnAll:
+        case BtnYesToAll:
+        case BtnRetry:
+        case BtnIgnore:
+            return QMessageBox::AcceptRole;
+        case BtnNo:
+        case BtnNoToAll:
+            return QMessageBox::NoRole;
+        case BtnHelp:
+            return QMessageBox::HelpRole;
+        default:
+            return QMessageBox::RejectRole;
+    }
+}
+
+QMessageBox::StandardButton standardOf(DialogButton button) {
+    switch (button) {
+        case BtnYes:
+            return QMessageBox::Yes;
+        case BtnNo:
+            return QMessageBox::No;
+        case BtnOK:
+            return QMessageBox::Ok;
+        case BtnCancel:
+            return QMessageBox::Cancel;
+        case BtnAbort:
+            return QMessageBox::Abort;
+        case BtnRetry:
+            return QMessageBox::Retry;
+        case BtnIgnore:
+            return QMessageBox::Ignore;
+        case BtnAll:
+            return QMessageBox::YesAll;
+        case BtnNoToAll:
+            return QMessageBox::NoToAll;
+        case BtnYesToAll:
+            return QMessageBox::YesToAll;
+        case BtnHelp:
+            return QMessageBox::Help;
+        case BtnClose:
+            return QMessageBox::Close;
+    }
+    return QMessageBox::NoButton;
+}
+
+QString filterText(const FileFilter& filter) {
+    return filter.description + QStringLiteral(" (") + filter.pattern + u')';
+}
+
+std::unique_ptr<QFileDialog> buildFileDialog(const FileDialogRequest& request) {
+    auto dialog = std::make_unique<QFileDialog>(QApplication::activeWindow(), request.title,
+                                                request.initialFolder);
+    QStringList filters;
+    for (const auto& filter : request.filters) filters << filterText(filter);
+    dialog->setNameFilters(filters);
+    if (request.filterIndex >= 0 && request.filterIndex < filters.size())
+        dialog->selectNameFilter(filters.at(request.filterIndex));
+    dialog->setDefaultSuffix(request.defaultExtension);
+    if (!request.fileName.isEmpty()) dialog->selectFile(request.fileName);
+    return dialog;
+}
+
+std::optional<QString> runFileDialog(QFileDialog& dialog) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+}  // namespace
+
+QtPlatform::QtPlatform() = default;
+QtPlatform::~QtPlatform() = default;
+
+std::unique_ptr<QMessageBox> QtPlatform::buildMessageDialog(const QString& text, DialogKind kind,
+                                                            DialogButtons buttons) {
+    auto box = std::make_unique<QMessageBox>(iconOf(kind), MessageDialog::caption(kind), text,
+                                             QMessageBox::NoButton, nullptr);
+    box->setWindowModality(Qt::ApplicationModal);
+    const auto preferred = MessageDialog::defaultButton(buttons);
+    for (DialogButton button : MessageDialog::orderedButtons(buttons)) {
+        QPushButton* pushButton = box->addButton(MessageDialog::buttonText(button), roleOf(button));
+        pushButton->setProperty("korvexButton", static_cast<unsigned>(button));
+        if (button == BtnHelp) {
+            // Help opens help and leaves the box standing; there is no help file.
+            QObject::disconnect(pushButton, &QAbstractButton::clicked, nullptr, nullptr);
+        }
+        if (preferred && *preferred == button) box->setDefaultButton(pushButton);
+    }
+    return box;
+}
+
+DialogResult QtPlatform::messageDialog(const QString& text, DialogKind kind,
+                                       DialogButtons buttons) {
+    auto box = buildMessageDialog(text, kind, buttons);
+    box->exec();
+    QAbstractButton* clicked = box->clickedButton();
+    if (clicked == nullptr) return DialogResult::None;
+    return MessageDialog::resultOf(
+        static_cast<DialogButton>(clicked->property("korvexButton").toUInt()));
+}
+
+std::unique_ptr<QMessageBox> QtPlatform::buildSystemMessageBox(const SystemBoxRequest& request) {
+    QWidget* owner = request.withOwner ? QApplication::activeWindow() : nullptr;
+    auto box = std::make_unique<QMessageBox>(iconOf(request.icon), request.caption, request.text,
+                                             QMessageBox::NoButton, owner);
+    for (DialogButton button : MessageDialog::orderedButtons(request.buttons))
+        box->addButton(standardOf(button));
+    box->setDefaultButton(standardOf(request.defaultButton));
+    if (request.topmost) box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    // Without an owner the box must not block the main window.
+    box->setWindowModality(request.withOwner ? Qt::ApplicationModal : Qt::NonModal);
+    return box;
+}
+
+DialogResult QtPlatform::systemMessageBox(const SystemBoxRequest& request) {
+    auto box = buildSystemMessageBox(request);
+    const int pressed = box->exec();
+    for (DialogButton button : MessageDialog::orderedButtons(request.buttons))
+        if (pressed == standardOf(button)) return MessageDialog::resultOf(button);
+    return DialogResult::None;
+}
+
+void QtPlatform::standardErrorBox(const QString& message) {
+    SystemBoxRequest request;
+    request.caption = MessageDialog::applicationTitle();
+    request.text = MessageDialog::standardErrorText(message);
+    request.icon = SystemIcon::Error;
+    systemMessageBox(request);
+}
+
+std::optional<QString> QtPlatform::openFileDialog(const FileDialogRequest& request) {
+    auto dialog = buildFileDialog(request);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    return runFileDialog(*dialog);
+}
+
+std::optional<QString> QtPlatform::saveFileDialog(const FileDialogRequest& request) {
+    auto dialog = buildFileDialog(request);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    return runFileDialog(*dialog);
+}
+
+std::optional<QString> QtPlatform::pickFolder(const QString& startFolder) {
+    const QString folder =
+        QFileDialog::getExistingDirectory(QApplication::activeWindow(), QString(), startFolder);
+    if (folder.isEmpty()) return std::nullopt;
+    return QDir::toNativeSeparators(folder);
+}
+
+void QtPlatform::playSound(const QString& resourcePath) {
+    if (!sound_) sound_ = std::make_unique<QSoundEffect>();
+    // A new clip cuts off the one still playing.
+    sound_->stop();
+    sound_->setSource(QUrl(QStringLiteral("qrc") + resourcePath));
+    sound_->play();
+}
+
+bool QtPlatform::shellOpen(const QString& target) {
+    return QDesktopServices::openUrl(QUrl::fromUserInput(target));
+}
+
+bool QtPlatform::startProgram(const QString& program, const QStringList& arguments) {
+    return QProcess::startDetached(program, arguments);
+}
+
+QString QtPlatform::computerName() { return QSysInfo::machineHostName(); }
+
+QString QtPlatform::programFolder() {
+    QString folder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
+    return folder;
+}
+
+QDateTime QtPlatform::now() { return QDateTime::currentDateTime(); }
+
+void QtPlatform::processPendingEvents() { QCoreApplication::processEvents(); }
+
+}  // namespace korvex

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QMessageBox>
+#include <memory>
+
+#include "platform/Platform.h"
+
+class QSoundEffect;
+
+namespace korvex {
+
+// The Platform of the running program: Qt's dialogs, sound, shell and clock.
+class QtPlatform : public Platform {
+public:
+    QtPlatform();
+    ~QtPlatform() override;
+
+    DialogResult messageDialog(const QString& text, DialogKind kind,
+                               DialogButtons buttons) override;
+    DialogResult systemMessageBox(const SystemBoxRequest& request) override;
+    void standardErrorBox(const QString& message) override;
+    std::optional<QString> openFileDialog(const FileDialogRequest& request) override;
+    std::optional<QString> saveFileDialog(const FileDialogRequest& request) override;
+    std::optional<QString> pickFolder(const QString& startFolder) override;
+    void playSound(const QString& resourcePath) override;
+    bool shellOpen(const QString& target) override;
+    bool startProgram(const QString& program, const QStringList& arguments) override;
+    QString computerName() override;
+    QString programFolder() override;
+    QDateTime now() override;
+    void processPendingEvents() override;
+
+    // The boxes as they would be shown, for inspection without showing them.
+    static std::unique_ptr<QMessageBox> buildMessageDialog(const QString& text, DialogKind kind,
+                                                           DialogButtons buttons);
+    static std::unique_ptr<QMessageBox> buildSystemMessageBox(const SystemBoxRequest& request);
+
+private:
+    std::unique_ptr<QSoundEffect> sound_;
+};
+
+}  // namespace korvex

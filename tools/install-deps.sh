@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tool and the tests need.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+packages=(
+  cmake ninja-build g++ pkg-config clang-format
+  qt6-base-dev qt6-multimedia-dev libqt6svg6
+  unixodbc-dev unixodbc tdsodbc freetds-bin
+  libpugixml-dev libcurl4-openssl-dev zlib1g-dev
+  libgtest-dev libgmock-dev
+  python3 python3-pyftpdlib
+  binutils-mingw-w64-x86-64
+  xvfb xauth fonts-dejavu-core
+  clang libclang-rt-14-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# tdsodbc normally registers itself; make sure the driver name the build uses exists.
+if ! odbcinst -q -d -n FreeTDS >/dev/null 2>&1; then
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  $SUDO odbcinst -i -d -f /usr/share/tdsodbc/odbcinst.ini >/dev/null
+fi
