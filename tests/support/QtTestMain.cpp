@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include "platform/KorvexApplication.h"
 
-// Every test executable gets one QApplication on the offscreen platform.
+// Every test executable gets the tool's own application object on the
+// offscreen platform, so exceptions escaping handlers behave as in the tool.
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    korvex::KorvexApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
