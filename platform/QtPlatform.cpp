@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QProcess>
 #include <QPushButton>
@@ -49,24 +50,9 @@ QMessageBox::Icon iconOf(SystemIcon icon) {
     return QMessageBox::NoIcon;
 }
 
-QMessageBox::ButtonRole roleOf(DialogButton button) {
-    switch (button) {
-        case BtnYes:
-        case BtnOK:
-        case BtnAll:
-        case BtnYesToAll:
-        case BtnRetry:
-        case BtnIgnore:
-            return QMessageBox::AcceptRole;
-        case BtnNo:
-        case BtnNoToAll:
-            return QMessageBox::NoRole;
-        case BtnHelp:
-            return QMessageBox::HelpRole;
-        default:
-            return QMessageBox::RejectRole;
-    }
-}
+// One role for every button: the button box then keeps the order in which
+// they were added, instead of rearranging them by role for the desktop.
+QMessageBox::ButtonRole roleOf(DialogButton) { return QMessageBox::ActionRole; }
 
 QMessageBox::StandardButton standardOf(DialogButton button) {
     switch (button) {
@@ -140,6 +126,10 @@ std::unique_ptr<QMessageBox> QtPlatform::buildMessageDialog(const QString& text,
             QObject::disconnect(pushButton, &QAbstractButton::clicked, nullptr, nullptr);
         }
         if (preferred && *preferred == button) box->setDefaultButton(pushButton);
+        // Escape answers as the close box would: with the first of these present.
+        if (button == BtnCancel || (button == BtnNo && box->escapeButton() == nullptr) ||
+            (button == BtnClose && box->escapeButton() == nullptr))
+            box->setEscapeButton(pushButton);
     }
     return box;
 }
@@ -161,15 +151,28 @@ std::unique_ptr<QMessageBox> QtPlatform::buildSystemMessageBox(const SystemBoxRe
     for (DialogButton button : MessageDialog::orderedButtons(request.buttons))
         box->addButton(standardOf(button));
     box->setDefaultButton(standardOf(request.defaultButton));
-    if (request.topmost) box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    // Without an owner the box must not block the main window.
+    // Without an owner the box must not block the main window. The modality
+    // goes first: setting it rebuilds the window flags.
     box->setWindowModality(request.withOwner ? Qt::ApplicationModal : Qt::NonModal);
+    if (request.topmost) box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
     return box;
 }
 
 DialogResult QtPlatform::systemMessageBox(const SystemBoxRequest& request) {
     auto box = buildSystemMessageBox(request);
-    const int pressed = box->exec();
+    int pressed = QMessageBox::NoButton;
+    if (request.withOwner) {
+        pressed = box->exec();
+    } else {
+        // exec() would make the box modal; wait for it without blocking the windows.
+        QEventLoop loop;
+        QObject::connect(box.get(), &QDialog::finished, &loop, [&](int result) {
+            pressed = result;
+            loop.quit();
+        });
+        box->show();
+        loop.exec();
+    }
     for (DialogButton button : MessageDialog::orderedButtons(request.buttons))
         if (pressed == standardOf(button)) return MessageDialog::resultOf(button);
     return DialogResult::None;

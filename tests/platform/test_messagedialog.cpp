@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <algorithm>
+
+#include "platform/MessageDialog.h"
+#include "platform/QtPlatform.h"
+
+using namespace korvex;
+
+namespace {
+
+// The button texts of a shown box, left to right as the operator sees them.
+QStringList shownButtonTexts(QMessageBox& box) {
+    box.show();
+    QApplication::processEvents();
+    QList<QAbstractButton*> buttons = box.buttons();
+    std::sort(buttons.begin(), buttons.end(), [](QAbstractButton* a, QAbstractButton* b) {
+        return a->mapToGlobal(QPoint(0, 0)).x() < b->mapToGlobal(QPoint(0, 0)).x();
+    });
+    QStringList texts;
+    for (QAbstractButton* b : buttons) texts << b->text();
+    box.hide();
+    return texts;
+}
+
+}  // namespace
+
+TEST(MessageDialog, ShowsButtonsInFixedOrderWithTheDefaultRule) {
+    struct Case {
+        DialogButtons requested;
+        QStringList shown;
+        QString defaultText;
+    };
+    const Case cases[] = {
+        {BtnNo | BtnYes, {"&Ja", "&Nee"}, "&Ja"},
+        {BtnCancel | BtnOK | BtnYes, {"&Ja", "OK", "Cancel"}, "OK"},
+        {BtnIgnore | BtnRetry | BtnAbort, {"&Afbreken", "&Herhaal", "&Negeer"}, "&Herhaal"},
+        {BtnClose | BtnHelp | BtnYesToAll | BtnNoToAll | BtnAll,
+         {"&Alles", "N&ee op alles", "Ja op &alles", "&Help", "&Sluiten"},
+         ""},
+        {BtnOK, {"OK"}, "OK"},
+    };
+    for (const Case& c : cases) {
+        auto box = QtPlatform::buildMessageDialog("Tekst", DialogKind::Confirmation, c.requested);
+        EXPECT_EQ(shownButtonTexts(*box), c.shown);
+        QPushButton* def = box->defaultButton();
+        EXPECT_EQ(def ? def->text() : QString(), c.defaultText) << c.shown.join(',').toStdString();
+    }
+}
+
+TEST(MessageDialog, CaptionAndIconFollowTheKind) {
+    struct Case {
+        DialogKind kind;
+        QString caption;
+        QMessageBox::Icon icon;
+    };
+    const Case cases[] = {
+        {DialogKind::Warning, "Korvex® waarschuwing", QMessageBox::Warning},
+        {DialogKind::Error, "Korvex® fout", QMessageBox::Critical},
+        {DialogKind::Information, "Korvex® informatie", QMessageBox::Information},
+        {DialogKind::Confirmation, "Korvex® bevestiging", QMessageBox::Question},
+        {DialogKind::Custom, "Zelvo Korvex® SQL Server Configuratie", QMessageBox::NoIcon},
+    };
+    for (const Case& c : cases) {
+        auto box = QtPlatform::buildMessageDialog("Tekst", c.kind, BtnOK);
+        EXPECT_EQ(box->windowTitle(), c.caption);
+        EXPECT_EQ(box->icon(), c.icon);
+        EXPECT_EQ(box->text(), "Tekst");
+    }
+}
+
+TEST(MessageDialog, ButtonsReturnTheirOwnResultAndHelpLeavesTheBoxStanding) {
+    auto box = QtPlatform::buildMessageDialog("Vraag", DialogKind::Confirmation,
+                                              BtnYes | BtnNo | BtnHelp);
+    box->show();
+    QApplication::processEvents();
+    for (QAbstractButton* b : box->buttons())
+        if (b->text() == "&Help") b->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(box->isVisible()) << "Help must not close the box";
+    EXPECT_EQ(MessageDialog::resultOf(BtnNoToAll), DialogResult::NoToAll);
+    EXPECT_EQ(MessageDialog::resultOf(BtnClose), DialogResult::Close);
+    box->hide();
+}
+
+TEST(StandardErrorBox, AppendsAFullStopOnlyAfterCharactersAboveTheFullStop) {
+    struct Case {
+        QString message;
+        QString shown;
+    };
+    const Case cases[] = {
+        {"Klaar.", "Klaar."}, {"Pas op!", "Pas op!"}, {"a,", "a,"},  {"spatie ", "spatie "},
+        {"", ""},             {"Fout a", "Fout a."},  {"Fout:", "Fout:."}, {"Fout/", "Fout/."},
+        {"Fout-", "Fout-"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MessageDialog::standardErrorText(c.message), c.shown) << c.message.toStdString();
+}
+
+TEST(SystemMessageBox, KeepsCallerSettingsWithoutOwnerAndOnTop) {
+    SystemBoxRequest request;
+    request.caption = "";
+    request.text = "Instellingen database aanpassen naar taxibedrijf?";
+    request.buttons = BtnYes | BtnNo;
+    request.icon = SystemIcon::Question;
+    request.defaultButton = BtnNo;
+    request.withOwner = false;
+    request.topmost = true;
+    auto box = QtPlatform::buildSystemMessageBox(request);
+    EXPECT_EQ(box->windowTitle(), "");
+    EXPECT_EQ(box->text(), request.text);
+    EXPECT_EQ(box->icon(), QMessageBox::Question);
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+    EXPECT_TRUE(box->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(box->parentWidget(), nullptr);
+    EXPECT_EQ(box->windowModality(), Qt::NonModal);
+}
