@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+
+#include "Deployment.h"
+#include "database/access/Connection.h"
+#include "platform/KorvexError.h"
+#include "tests/support/TdsPeer.h"
+
+using namespace korvex;
+using namespace korvex::db;
+
+namespace {
+
+QString messageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const KorvexError& e) {
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+class ConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString error;
+        ASSERT_TRUE(peer.start(&error)) << error.toStdString();
+    }
+    test::TdsPeer peer;
+};
+
+}  // namespace
+
+TEST(ConnectionString, ProviderFormMatchesTheWorkedExample) {
+    EXPECT_EQ(Connection::providerString({"PC01\\SQLEXPRESS", "sa", "", "master"}),
+              "Provider=SQLOLEDB.1;Password=;Persist Security Info=True;User ID=sa;"
+              "Initial Catalog=master;Data Source=PC01\\SQLEXPRESS");
+    EXPECT_EQ(Connection::providerString({"PC01\\SQLEXPRESS", "sa", "", "KORVEX_42"}),
+              "Provider=SQLOLEDB.1;Password=;Persist Security Info=True;User ID=sa;"
+              "Initial Catalog=KORVEX_42;Data Source=PC01\\SQLEXPRESS");
+}
+
+TEST(ConnectionString, DriverFormQuotesSeparatorsAndRefusesClosingBraces) {
+    struct Case {
+        ConnectionValues values;
+        QString expected;  // empty: refused
+    };
+    const Case cases[] = {
+        {{"host", "sa", "", "master"}, "Driver={FreeTDS};Server=host;UID=sa;PWD=;Database=master;"},
+        {{"host\\SQLEXPRESS", "sa", "x", "m"},
+         "Driver={FreeTDS};Server=host\\SQLEXPRESS;UID=sa;PWD=x;Database=m;"},
+        {{"host,1433", "sa", "x", "m"}, "Driver={FreeTDS};Server=host,1433;UID=sa;PWD=x;Database=m;"},
+        {{"host", "sa", "a;b", "m"}, "Driver={FreeTDS};Server=host;UID=sa;PWD={a;b};Database=m;"},
+        {{"host", "sa", "a=b", "m"}, "Driver={FreeTDS};Server=host;UID=sa;PWD={a=b};Database=m;"},
+        {{"host", "s{a", "x", "m"}, "Driver={FreeTDS};Server=host;UID={s{a};PWD=x;Database=m;"},
+        {{"host", "sa", " x ", "m"}, "Driver={FreeTDS};Server=host;UID=sa;PWD={ x };Database=m;"},
+        {{"host;Server=evil", "sa", "x", "m"},
+         "Driver={FreeTDS};Server={host;Server=evil};UID=sa;PWD=x;Database=m;"},
+        {{"host", "sa", "a}b", "m"}, ""},
+        {{"host", "sa", "x", "m};UID=evil"}, ""},
+    };
+    for (const Case& c : cases) {
+        const QString what = c.values.password + "/" + c.values.catalog;
+        if (c.expected.isEmpty()) {
+            EXPECT_TRUE(messageOf([&] { Connection::odbcString("FreeTDS", c.values); })
+                            .contains("bevat het teken \"}\""))
+                << what.toStdString();
+        } else {
+            EXPECT_EQ(Connection::odbcString("FreeTDS", c.values), c.expected) << what.toStdString();
+        }
+    }
+}
+
+TEST_F(ConnectionTest, OpensWithTheValuesOfTheMomentAndRepeatsNothingWhenOpen) {
+    peer.setLogin("beheer", "p;w=1{");
+    peer.addDatabase("KORVEX_42");
+    Connection c(KORVEX_ODBC_DRIVER);
+    int before = 0, after = 0, disconnected = 0;
+    c.beforeConnect = [&] {
+        ++before;
+        c.setValues({peer.server(), "beheer", "p;w=1{", "KORVEX_42"});
+    };
+    c.afterConnect = [&] { ++after; };
+    c.afterDisconnect = [&] { ++disconnected; };
+
+    c.close();  // closed already: nothing at all
+    EXPECT_EQ(disconnected, 0);
+    c.open();
+    EXPECT_TRUE(c.isOpen());
+    c.open();
+    EXPECT_EQ(before, 1);
+    EXPECT_EQ(after, 1);
+    const auto logins = peer.logins();
+    ASSERT_EQ(logins.size(), 1u);
+    EXPECT_EQ(logins[0].user, "beheer");
+    EXPECT_EQ(logins[0].password, "p;w=1{");
+    EXPECT_EQ(logins[0].database, "KORVEX_42");
+    EXPECT_TRUE(logins[0].accepted);
+    c.close();
+    c.close();
+    EXPECT_EQ(disconnected, 1);
+    EXPECT_FALSE(c.isOpen());
+}
+
+TEST_F(ConnectionTest, RefusedLoginAndUnknownDatabaseCarryTheServersTextWithoutPrefixes) {
+    struct Case {
+        ConnectionValues values;
+        QString expected;
+    };
+    const Case cases[] = {
+        {{peer.server(), "sa", "fout", "master"}, "Login failed for user 'sa'."},
+        {{peer.server(), "sa", "geheim", "KORVEX_7"},
+         "Cannot open database \"KORVEX_7\" requested by the login. The login failed."},
+    };
+    for (const Case& c : cases) {
+        Connection conn(KORVEX_ODBC_DRIVER);
+        conn.setValues(c.values);
+        const QString message = messageOf([&] { conn.open(); });
+        EXPECT_TRUE(message.contains(c.expected)) << message.toStdString();
+        EXPECT_FALSE(message.contains("[FreeTDS]")) << message.toStdString();
+        EXPECT_FALSE(message.contains("[SQL Server]")) << message.toStdString();
+        EXPECT_FALSE(conn.isOpen());
+    }
+}
+
+TEST(ConnectionFailure, UnreachableServerFailsWithinTheConnectionTimeout) {
+    // A port that was just free: nothing listens there.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+
+    Connection c(KORVEX_ODBC_DRIVER);
+    c.connectionTimeout = 3;
+    c.setValues({QString("127.0.0.1,%1").arg(port), "sa", "geheim", "master"});
+    QElapsedTimer timer;
+    timer.start();
+    const QString message = messageOf([&] { c.open(); });
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_NE(message, "<no error>");
+    EXPECT_FALSE(message.isEmpty());
+    EXPECT_FALSE(c.isOpen());
+}
