@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,8 @@
 #include <QToolButton>
 
 #include "Deployment.h"
+#include "app/ConfiguratieBestand.h"
+#include "app/InstellingenOpslag.h"
 #include "database/Bedrijfsgegevens.h"
 #include "database/Verbindingsinstellingen.h"
 #include "platform/KorvexError.h"
@@ -243,12 +246,32 @@ THoofdscherm::THoofdscherm(Platform& platform, QWidget* parent)
             [this] { LocatieDatabaseKiezenClick(); });
 
     volgHints();
+
+    using W = InstellingenOpslag;
+    opslag_ = std::make_unique<InstellingenOpslag>(
+        platform_.programFolder() + QStringLiteral("KorvexSQLServer.xml"), objectName(),
+        std::vector<W::Waarde>{
+            W::vinkje(QStringLiteral("P_UPDATES"), [this] { return P_UPDATES->isChecked(); },
+                      [this](bool v) { P_UPDATES->setChecked(v); }),
+            opgeslagenTekst(P_DATABASE), opgeslagenTekst(P_INLOGNAAM),
+            opgeslagenTekst(P_PASWOORD), opgeslagenTekst(P_PINCODE),
+            opgeslagenTekst(P_SQLSERVER), opgeslagenTekst(P_VKMID),
+            opgeslagenTekst(LocatieDatabase), opgeslagenTekst(BTWnummer)});
+    opslag_->Load();
     FormCreate();
 }
 
 THoofdscherm::~THoofdscherm() {
-    // Closing without a close event (the update hand-off) still collects.
+    // Ending without a close (the update hand-off) still collects; the file
+    // is written when the window and its storage go.
     verzamelInstellingen();
+    opslag_->Write();
+}
+
+InstellingenOpslag::Waarde THoofdscherm::opgeslagenTekst(QLineEdit* veld) {
+    return InstellingenOpslag::tekst(
+        veld->objectName(), [veld] { return veld->text(); },
+        [veld](const QString& v) { veld->setText(v); });
 }
 
 void THoofdscherm::bouwActies() {
@@ -439,6 +462,7 @@ void THoofdscherm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (getoond_) return;
     getoond_ = true;
+    opslag_->Apply();
     if (QScreen* scherm = screen()) move(scherm->availableGeometry().center() - rect().center());
     FormShow();
 }
@@ -460,6 +484,7 @@ void THoofdscherm::closeEvent(QCloseEvent* event) {
 void THoofdscherm::verzamelInstellingen() {
     if (verzameld_) return;
     verzameld_ = true;
+    opslag_->Collect();
 }
 
 void THoofdscherm::ADOBeforeConnect() {
@@ -476,7 +501,12 @@ void THoofdscherm::ADOAfterConnect() { StatusBar1->showMessage(geopend); }
 
 void THoofdscherm::ADOAfterDisconnect() { StatusBar1->showMessage(gesloten); }
 
-void THoofdscherm::logRegel(const QString& text) { Logboek->appendPlainText(text); }
+void THoofdscherm::logRegel(const QString& text) {
+    // A message of several driver records still makes one line.
+    QString regel = text;
+    regel.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\n', u' ');
+    Logboek->appendPlainText(regel);
+}
 
 void THoofdscherm::foutDialoog(const QString& text) {
     platform_.messageDialog(text, DialogKind::Error, BtnOK);
@@ -557,7 +587,24 @@ void THoofdscherm::levenscyclus(admin::Levenscyclus opdracht) {
 
 void THoofdscherm::Button8Click() {}
 
-void THoofdscherm::Button9Click() {}
+void THoofdscherm::Button9Click() {
+    const auto pad = platform_.openFileDialog(OpenDialog1);
+    if (!pad) return;
+    OpenDialog1.fileName = *pad;
+    QStringList waarden;
+    try {
+        waarden = ConfiguratieBestand::Lezen(*pad);
+    } catch (const std::exception& fout) {
+        platform_.standardErrorBox(foutTekst(fout));
+        return;
+    }
+    QLineEdit* velden[] = {P_SQLSERVER, P_INLOGNAAM, P_PASWOORD, P_DATABASE,
+                           P_VKMID,     P_PINCODE,   LocatieDatabase, BTWnummer};
+    for (int i = 0; i < 8; ++i) velden[i]->setText(waarden.value(i));
+    waarschuwing(QStringLiteral("Herstart software om de configuratie actief te maken"));
+    // The close stores the imported values; they take effect at the next start.
+    close();
+}
 
 void THoofdscherm::bedrijfsrapport() {
     try {
@@ -611,7 +658,20 @@ void THoofdscherm::Button11Click() {
     bedrijfsrapport();
 }
 
-void THoofdscherm::Button12Click() {}
+void THoofdscherm::Button12Click() {
+    auto pad = platform_.saveFileDialog(SaveDialog1);
+    if (!pad) return;
+    if (QFileInfo(*pad).suffix().isEmpty()) *pad += u'.' + SaveDialog1.defaultExtension;
+    SaveDialog1.fileName = *pad;
+    try {
+        ConfiguratieBestand::Schrijven(
+            *pad, {P_SQLSERVER->text(), P_INLOGNAAM->text(), P_PASWOORD->text(),
+                   P_DATABASE->text(), P_VKMID->text(), P_PINCODE->text(),
+                   LocatieDatabase->text(), BTWnummer->text()});
+    } catch (const std::exception& fout) {
+        platform_.standardErrorBox(foutTekst(fout));
+    }
+}
 
 void THoofdscherm::Button13Click() { typeProfiel(admin::TypeProfiel::Taxi); }
 void THoofdscherm::Button14Click() { typeProfiel(admin::TypeProfiel::Koerier); }

@@ -10,6 +10,7 @@
 #include "database/access/Query.h"
 #include "database/admin/Levenscyclus.h"
 #include "database/admin/TypeProfiel.h"
+#include "app/InstellingenOpslag.h"
 #include "platform/Platform.h"
 
 class QCheckBox;
@@ -100,6 +101,9 @@ public:
     // Plays one of the tool's stored clips by name; silent when there is none.
     void ZelvoPlay(const QString& name);
 
+    // The settings storage that follows the window's life.
+    InstellingenOpslag* opslag() const { return opslag_.get(); }
+
     // The status bar's one text.
     QString statusText() const;
 
@@ -143,6 +147,7 @@ private:
     void volgordeToetsenbord();
     void volgHints();
     void verzamelInstellingen();
+    static InstellingenOpslag::Waarde opgeslagenTekst(QLineEdit* veld);
 
     // Appends one line at the end of the log memo.
     void logRegel(const QString& text);
@@ -155,6 +160,7 @@ private:
     void bedrijfsrapport();
 
     Platform& platform_;
+    std::unique_ptr<InstellingenOpslag> opslag_;
     QString huidigeHint_;
     bool getoond_ = false;
     bool verzameld_ = false;

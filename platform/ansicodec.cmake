@@ -1,0 +1,1 @@
+target_sources(korvex_platform PRIVATE AnsiCodec.h AnsiCodec.cpp)

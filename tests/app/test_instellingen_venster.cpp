@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QDir>
+#include <QPushButton>
+#include <memory>
+
+#include "app/Hoofdscherm.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/support/TempFolder.h"
+
+using namespace korvex;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeAll(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+// One run of the tool: created, shown, then whatever the test does, then
+// closed and released as at program end.
+struct Sessie {
+    explicit Sessie(test::ScriptedPlatform& p) : window(std::make_unique<THoofdscherm>(p)) {
+        window->show();
+    }
+    ~Sessie() {
+        if (window) end();
+    }
+    void end() {
+        window->close();
+        window.reset();
+    }
+    THoofdscherm* operator->() { return window.get(); }
+    std::unique_ptr<THoofdscherm> window;
+};
+
+class Instellingen : public ::testing::Test {
+protected:
+    QString settings() const { return folder.file("KorvexSQLServer.xml"); }
+    test::TempFolder folder;
+    test::ScriptedPlatform platform{folder.path()};
+};
+
+}  // namespace
+
+TEST_F(Instellingen, FirstRunEndingNormallyWritesTheExactFile) {
+    { Sessie run(platform); }
+    const QByteArray location = QDir::toNativeSeparators(folder.path() + "DATABASES").toLatin1();
+    EXPECT_EQ(readAll(settings()),
+              "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
+              "<Configuration>\r\n"
+              "  <Hoofdscherm>\r\n"
+              "    <FormVersion>0</FormVersion>\r\n"
+              "    <P_UPDATES_Checked>FALSE</P_UPDATES_Checked>\r\n"
+              "    <P_DATABASE_Text>master</P_DATABASE_Text>\r\n"
+              "    <P_INLOGNAAM_Text>sa</P_INLOGNAAM_Text>\r\n"
+              "    <P_PASWOORD_Text/>\r\n"
+              "    <P_PINCODE_Text/>\r\n"
+              "    <P_SQLSERVER_Text>PC01\\SQLEXPRESS</P_SQLSERVER_Text>\r\n"
+              "    <P_VKMID_Text/>\r\n"
+              "    <LocatieDatabase_Text>" + location + "</LocatieDatabase_Text>\r\n"
+              "    <BTWnummer_Text/>\r\n"
+              "  </Hoofdscherm>\r\n"
+              "</Configuration>\r\n");
+}
+
+TEST_F(Instellingen, StoredValuesWinOverTheCreationDefaultsAtTheNextStart) {
+    {
+        Sessie run(platform);
+        run->P_SQLSERVER->setText("SRV2\\SQL");
+        run->P_DATABASE->setText("");
+        run->P_PASWOORD->setText(QString::fromUtf8("a&b<c\"d€\xE2\x82\xAC\xF0\x9F\x9A\x95"));
+        run->P_UPDATES->setChecked(true);
+    }
+    Sessie run(platform);
+    EXPECT_EQ(run->P_SQLSERVER->text(), "SRV2\\SQL");
+    EXPECT_EQ(run->P_DATABASE->text(), "") << "a stored empty value replaces master";
+    EXPECT_EQ(run->P_PASWOORD->text(), QString::fromUtf8("a&b<c\"d€\xE2\x82\xAC\xF0\x9F\x9A\x95"));
+    EXPECT_TRUE(run->P_UPDATES->isChecked());
+}
+
+TEST_F(Instellingen, AFormVersionThatIsNotANumberKeepsTheDefaultsForThatRun) {
+    writeAll(settings(),
+             "<?xml version=\"1.0\"?><Configuration><Hoofdscherm><FormVersion>abc</FormVersion>"
+             "<P_SQLSERVER_Text>ANDERS</P_SQLSERVER_Text></Hoofdscherm></Configuration>");
+    {
+        Sessie run(platform);
+        EXPECT_EQ(run->P_SQLSERVER->text(), "PC01\\SQLEXPRESS");
+    }
+    const QByteArray after = readAll(settings());
+    EXPECT_TRUE(after.contains("<FormVersion>0</FormVersion>"));
+    EXPECT_TRUE(after.contains("<P_SQLSERVER_Text>PC01\\SQLEXPRESS</P_SQLSERVER_Text>"));
+}
+
+TEST_F(Instellingen, ABrokenFileStartsWithDefaultsAndIsKeptAsBackup) {
+    writeAll(settings(), "<Configuration><Hoofdscherm><P_SQLSERVER_Text>HANDWERK");
+    {
+        Sessie run(platform);
+        EXPECT_EQ(run->P_SQLSERVER->text(), "PC01\\SQLEXPRESS");
+        EXPECT_TRUE(platform.dialogs.empty());
+    }
+    EXPECT_EQ(readAll(settings() + ".bak"), "<Configuration><Hoofdscherm><P_SQLSERVER_Text>HANDWERK");
+    EXPECT_TRUE(readAll(settings()).contains("<FormVersion>0</FormVersion>"));
+}
+
+TEST_F(Instellingen, ReleasedWithoutACloseStillStoresTheValues) {
+    {
+        auto window = std::make_unique<THoofdscherm>(platform);
+        window->show();
+        window->P_VKMID->setText("77");
+        // The update hand-off ends the program without closing the window.
+    }
+    EXPECT_TRUE(readAll(settings()).contains("<P_VKMID_Text>77</P_VKMID_Text>"));
+}
+
+TEST_F(Instellingen, SaveThenOpenAConfigurationFileShowsItAfterTheRestart) {
+    const QString zkd = folder.file("Databases/Defs/klant");
+    {
+        Sessie run(platform);
+        run->P_SQLSERVER->setText("SRV9\\SQL");
+        run->P_PASWOORD->setText("p=w");
+        run->P_VKMID->setText(" 42 ");
+        run->BTWnummer->setText("NL001");
+        platform.answerFile(zkd);  // typed without extension
+        run->Button12->click();
+        const FileDialogRequest& save = platform.fileDialogs.back();
+        EXPECT_EQ(save.title, "Bewaar configuratie als");
+        EXPECT_EQ(save.defaultExtension, "zkd");
+        EXPECT_EQ(save.initialFolder, QDir::toNativeSeparators(folder.path() + "Databases/Defs"));
+        ASSERT_EQ(save.filters.size(), 2);
+        EXPECT_EQ(save.filters[0].description, "Zelvo Korvex SQL configuraties");
+        EXPECT_EQ(save.filters[0].pattern, "*.zkd");
+        EXPECT_EQ(save.filters[1].description, "Alle bestanden");
+        EXPECT_EQ(save.filters[1].pattern, "*.*");
+        EXPECT_FALSE(save.overwritePrompt);
+        EXPECT_TRUE(platform.dialogs.empty()) << "no message follows a save";
+    }
+    const QByteArray location = QDir::toNativeSeparators(folder.path() + "DATABASES").toLatin1();
+    EXPECT_EQ(readAll(zkd + ".zkd"), "P_SQLSERVER=SRV9\\SQL\r\nP_INLOGNAAM=sa\r\nP_PASWOORD=p=w\r\n"
+                                     "P_DATABASE=master\r\nP_VKMID= 42 \r\nP_PINCODE=\r\n"
+                                     "LocatieDatabase=" + location + "\r\nBTWnummer=NL001\r\n");
+    {
+        Sessie run(platform);
+        run->P_SQLSERVER->setText("IETS\\ANDERS");
+        run->BTWnummer->setText("weg");
+        run->P_UPDATES->setChecked(true);
+        platform.answerFile(zkd + ".zkd");
+        platform.answer(DialogResult::OK);
+        run->Button9->click();
+        EXPECT_EQ(platform.fileDialogs.back().title, "Open configuratie ");
+        EXPECT_FALSE(platform.fileDialogs.back().fileMustExist);
+        ASSERT_EQ(platform.dialogs.size(), 1u);
+        EXPECT_EQ(platform.dialogs[0].kind, DialogKind::Warning);
+        EXPECT_EQ(platform.dialogs[0].text, "Herstart software om de configuratie actief te maken");
+        EXPECT_FALSE(run->isVisible()) << "the open command closes the tool";
+    }
+    Sessie run(platform);
+    EXPECT_EQ(run->P_SQLSERVER->text(), "SRV9\\SQL");
+    EXPECT_EQ(run->P_PASWOORD->text(), "p=w");
+    EXPECT_EQ(run->P_VKMID->text(), " 42 ");
+    EXPECT_EQ(run->BTWnummer->text(), "NL001");
+    EXPECT_TRUE(run->P_UPDATES->isChecked()) << "the check box is not part of the file";
+}
+
+TEST_F(Instellingen, FilesThatCannotBeWrittenOrOpenedReachTheStandardErrorBox) {
+    Sessie run(platform);
+    run->P_SQLSERVER->setText("BLIJFT");
+    const QString missingFolder = folder.file("bestaat/niet/klant.zkd");
+    platform.answerFile(missingFolder);
+    platform.answer(DialogResult::OK);
+    run->Button12->click();
+    ASSERT_EQ(platform.dialogs.size(), 1u);
+    EXPECT_EQ(platform.dialogs[0].type, "error");
+    EXPECT_TRUE(platform.dialogs[0].text.startsWith("Cannot create file \"" +
+                                                    QDir::toNativeSeparators(missingFolder) + "\". ") ||
+                platform.dialogs[0].text.startsWith("Cannot create file \"" + missingFolder + "\". "))
+        << platform.dialogs[0].text.toStdString();
+    EXPECT_FALSE(QFile::exists(missingFolder));
+
+    platform.dialogs.clear();
+    platform.answerFile(folder.file("geen.zkd"));
+    platform.answer(DialogResult::OK);
+    run->Button9->click();
+    ASSERT_EQ(platform.dialogs.size(), 1u) << "no restart message";
+    EXPECT_EQ(platform.dialogs[0].type, "error");
+    EXPECT_TRUE(platform.dialogs[0].text.startsWith("Cannot open file \""));
+    EXPECT_EQ(run->P_SQLSERVER->text(), "BLIJFT");
+    EXPECT_TRUE(run->isVisible());
+
+    platform.answerFile(std::nullopt);
+    run->Button9->click();
+    platform.answerFile(std::nullopt);
+    run->Button12->click();
+    EXPECT_EQ(platform.dialogs.size(), 1u) << "cancelling does nothing";
+}
+
+TEST_F(Instellingen, OpeningAnEmptyFileEmptiesAllEightFieldsForTheNextStart) {
+    writeAll(folder.file("leeg.zkd"), "");
+    {
+        Sessie run(platform);
+        platform.answerFile(folder.file("leeg.zkd"));
+        platform.answer(DialogResult::OK);
+        run->Button9->click();
+    }
+    Sessie run(platform);
+    for (QLineEdit* e : {run->P_SQLSERVER, run->P_INLOGNAAM, run->P_PASWOORD, run->P_DATABASE,
+                         run->P_VKMID, run->P_PINCODE, run->LocatieDatabase, run->BTWnummer})
+        EXPECT_EQ(e->text(), "") << e->objectName().toStdString();
+}
