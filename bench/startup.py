@@ -1,0 +1,97 @@
+#!/usr/bin/python3
+"""Start-up time and peak memory of KorvexSQL next to a bare Qt program.
+
+Usage: bench/startup.py [build-dir] [runs]
+
+Each run starts the program, waits until its window is visible on the X
+display (xdotool), reads the peak resident memory (VmHWM) a moment later
+and ends the program. Without a DISPLAY an Xvfb server is started.
+Prints the median of each figure and the ratios.
+"""
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
+RUNS = int(sys.argv[2]) if len(sys.argv) > 2 else 10
+
+
+def need(tool, package):
+    if shutil.which(tool) is None:
+        sys.exit(f"{tool} is missing: apt-get install -y {package}")
+
+
+def peak_kib(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1])
+    return 0
+
+
+def measure(program, title, env):
+    # Each run in a fresh folder: KorvexSQL makes its working folders there.
+    with tempfile.TemporaryDirectory() as folder:
+        exe = os.path.join(folder, os.path.basename(program))
+        shutil.copy2(program, exe)
+        start = time.perf_counter()
+        proc = subprocess.Popen([exe], env=env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        shown = None
+        while time.perf_counter() - start < 30:
+            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title],
+                                   env=env, capture_output=True)
+            if found.returncode == 0 and found.stdout.strip():
+                shown = time.perf_counter() - start
+                break
+            time.sleep(0.002)
+        time.sleep(0.5)
+        peak = peak_kib(proc.pid)
+        proc.terminate()
+        proc.wait(timeout=10)
+        if shown is None:
+            sys.exit(f"{program}: no window within 30 s")
+        return shown, peak
+
+
+def main():
+    need("xdotool", "xdotool")
+    env = dict(os.environ)
+    xvfb = None
+    if not env.get("DISPLAY"):
+        need("Xvfb", "xvfb")
+        env["DISPLAY"] = ":93"
+        xvfb = subprocess.Popen(["Xvfb", ":93", "-screen", "0", "1280x800x24"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(1)
+    env.pop("QT_QPA_PLATFORM", None)
+    try:
+        programs = [("KorvexSQL", os.path.join(BUILD, "bin", "KorvexSQL"), "Zelvo Korvex"),
+                    ("bare Qt", os.path.join(BUILD, "bin", "korvex_bench_bare"),
+                     "Kale vergelijking")]
+        results = {}
+        for name, program, title in programs:
+            if not os.path.exists(program):
+                sys.exit(f"{program} is missing: build the project first")
+            measure(program, title, env)  # warm the file cache
+            runs = [measure(program, title, env) for _ in range(RUNS)]
+            results[name] = (statistics.median(r[0] for r in runs),
+                             statistics.median(r[1] for r in runs))
+        for name, (shown, peak) in results.items():
+            print(f"{name:10s} window shown after {shown * 1000:7.1f} ms, "
+                  f"peak memory {peak / 1024:6.1f} MiB (median of {RUNS})")
+        k, b = results["KorvexSQL"], results["bare Qt"]
+        print(f"ratio      start {k[0] / b[0]:.2f} x, memory {k[1] / b[1]:.2f} x "
+              f"(goal: within 1.5 x each)")
+    finally:
+        if xvfb:
+            xvfb.terminate()
+
+
+if __name__ == "__main__":
+    main()
