@@ -1,6 +1,7 @@
 #include "app/Hoofdscherm.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <QStyleOptionTab>
 #include <QTabBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "Deployment.h"
 #include "app/ConfiguratieBestand.h"
@@ -24,6 +26,7 @@
 #include "platform/KorvexError.h"
 #include "platform/MessageDialog.h"
 #include "platform/Tekst.h"
+#include "verinfo/kivVerInfo.h"
 
 namespace korvex {
 
@@ -147,6 +150,7 @@ THoofdscherm::THoofdscherm(Platform& platform, QWidget* parent)
       ADOBDR(ADO2),
       platform_(platform) {
     setObjectName(QStringLiteral("Hoofdscherm"));
+    kivVerInfo1 = new TkivVerInfo(this);
     setWindowTitle(MessageDialog::applicationTitle());
     setFixedSize(831, 428);
     setFont(QFont(QStringLiteral("Tahoma"), 8));
@@ -356,8 +360,9 @@ void THoofdscherm::bouwLogboek() {
     Logboek->setLineWrapMode(QPlainTextEdit::NoWrap);
     Logboek->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Logboek->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // Fills the page whatever the style's frame.
-    Logboek->setGeometry(4, 4, 548 - 23 - 16, 352 - 16);
+    auto* vulling = new QVBoxLayout(TabSheet3);
+    vulling->setContentsMargins(0, 0, 0, 0);
+    vulling->addWidget(Logboek);
 }
 
 void THoofdscherm::bouwType() {
@@ -451,7 +456,17 @@ void THoofdscherm::FormCreate() {
 
 void THoofdscherm::FormShow() {
     try {
-        setWindowTitle(QStringLiteral("Zelvo Korvex® SQL Server - v"));
+        kivVerInfo1->FileName = QCoreApplication::applicationFilePath();
+        kivVerInfo1->ReadInfos();
+        // LastError is not looked at: without the line the caption ends in "- v".
+        QString versie;
+        const QString sleutel = QStringLiteral("InternalFileVersion=");
+        for (const QString& regel : kivVerInfo1->Infos())
+            if (regel.startsWith(sleutel)) {
+                versie = regel.mid(sleutel.size());
+                break;
+            }
+        setWindowTitle(QStringLiteral("Zelvo Korvex® SQL Server - v") + versie);
         ZelvoPlay(QStringLiteral("SIGNOFF"));
     } catch (const std::exception& fout) {
         platform_.standardErrorBox(foutTekst(fout));

@@ -20,6 +20,8 @@ class QPushButton;
 class QStatusBar;
 class QToolButton;
 
+class TkivVerInfo;
+
 namespace korvex {
 
 // The log memo: typing is allowed, but Enter never inserts a line break.
@@ -97,6 +99,9 @@ public:
     db::Connection ADO2;
     db::Command ADOCommand;
     db::Query ADOBDR;
+
+    // Reads the running executable's version for the caption.
+    TkivVerInfo* kivVerInfo1;
 
     // Plays one of the tool's stored clips by name; silent when there is none.
     void ZelvoPlay(const QString& name);

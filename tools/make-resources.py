@@ -51,18 +51,20 @@ def write_clip(path, notes):
 
 
 def write_png(path, width, height, pixel):
+    # RGBA, so that an icon can leave its background transparent
     raw = bytearray()
     for y in range(height):
         raw.append(0)
         for x in range(width):
-            raw += bytes(pixel(x, y))
+            p = pixel(x, y)
+            raw += bytes(p if len(p) == 4 else tuple(p) + (255,))
 
     def chunk(kind, data):
         c = struct.pack(">I", len(data)) + kind + data
         return c + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
 
     png = b"\x89PNG\r\n\x1a\n"
-    png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+    png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
     png += chunk(b"IDAT", zlib.compress(bytes(raw), 9))
     png += chunk(b"IEND", b"")
     with open(path, "wb") as f:
@@ -109,7 +111,7 @@ def database_icon(x, y, s=48):
             shade = 0.55 + 0.45 * (1 - abs(dx))
             base = (30, 110, 200) if not band else (200, 230, 250)
             return tuple(int(c * shade) for c in base)
-    return (240, 240, 240)
+    return (0, 0, 0, 0)
 
 
 def main():

@@ -14,6 +14,7 @@
 #include <QToolButton>
 
 #include "app/Hoofdscherm.h"
+#include "verinfo/kivVerInfo.h"
 #include "tests/support/ScriptedPlatform.h"
 #include "tests/support/TempFolder.h"
 
@@ -211,7 +212,7 @@ TEST(Hoofdscherm, ShowPlaysSignoffOnceAndMissingClipsAreSilent) {
     w.hide();
     w.show();
     EXPECT_EQ(platform.sounds, QStringList({":/WAVE/SIGNOFF"}));
-    EXPECT_TRUE(w.windowTitle().startsWith("Zelvo Korvex® SQL Server - v"));
+    EXPECT_EQ(w.windowTitle(), QString("Zelvo Korvex® SQL Server - v") + KORVEX_PROJECT_VERSION);
     w.ZelvoPlay("BESTAATNIET");
     w.ZelvoPlay("ERROR");
     EXPECT_EQ(platform.sounds, QStringList({":/WAVE/SIGNOFF", ":/WAVE/ERROR"}));
@@ -268,4 +269,16 @@ TEST(Hoofdscherm, ClosingWithTheServerConnectionClosedTouchesNothing) {
     w.Button1->click();
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(w.statusText(), "vorige");
+}
+
+TEST(Hoofdscherm, TheToolsOwnExecutableCarriesTheProjectVersion) {
+    TkivVerInfo reader;
+    reader.FileName = KORVEX_EXECUTABLE;
+    reader.ReadInfos();
+    EXPECT_EQ(reader.LastError(), 0);
+    EXPECT_TRUE(reader.Infos().contains(QString("InternalFileVersion=") + KORVEX_PROJECT_VERSION))
+        << reader.Infos().join('|').toStdString();
+    EXPECT_TRUE(reader.Infos().contains("Language=Dutch"));
+    EXPECT_TRUE(reader.Infos().contains("CharSet=Windows, Multilingual"));
+    EXPECT_TRUE(reader.Infos().contains("ProductName=Zelvo Korvex® SQL Server Configuratie"));
 }
