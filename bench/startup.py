@@ -44,7 +44,9 @@ def measure(program, title, env):
                                 stderr=subprocess.DEVNULL)
         shown = None
         while time.perf_counter() - start < 30:
-            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title],
+            # By process and title, so that no other window on the display counts.
+            found = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid",
+                                    str(proc.pid), "--name", title],
                                    env=env, capture_output=True)
             if found.returncode == 0 and found.stdout.strip():
                 shown = time.perf_counter() - start
