@@ -548,6 +548,30 @@ void THoofdscherm::Button3Click() {
     }
 }
 
+bool THoofdscherm::invoerGetest(bool foutGeluid) {
+    // The name goes unquoted into CREATE, DROP, EXEC and USE: only an
+    // identifier of letters, digits and "_" is let through.
+    const QString* melding = nullptr;
+    if (!Verbindingsinstellingen::geldigeVkmId(P_VKMID->text()))
+        melding = &vkmWaarschuwing;
+    else if (Tekst::trimmed(LocatieDatabase->text()).isEmpty())
+        melding = &locatieWaarschuwing;
+    if (melding == nullptr) return true;
+    if (foutGeluid) ZelvoPlay(QStringLiteral("ERROR"));
+    waarschuwing(*melding);
+    return false;
+}
+
+bool THoofdscherm::serverGeopend(const std::function<void(const QString&)>& meldFout) {
+    try {
+        if (!ADO.isOpen()) ADO.open();
+        return true;
+    } catch (const std::exception& fout) {
+        meldFout(foutTekst(fout));
+        return false;
+    }
+}
+
 void THoofdscherm::Button4Click() { levenscyclus(admin::Levenscyclus::Aanmaken); }
 void THoofdscherm::Button5Click() { levenscyclus(admin::Levenscyclus::Koppelen); }
 void THoofdscherm::Button6Click() { levenscyclus(admin::Levenscyclus::Verwijderen); }
@@ -568,24 +592,7 @@ void THoofdscherm::levenscyclus(admin::Levenscyclus opdracht) {
         platform_.processPendingEvents();
         P_DATABASE->setText(QStringLiteral("master"));
     }
-    // The name goes unquoted into CREATE, DROP and EXEC: only an identifier
-    // of letters, digits and "_" is let through.
-    if (!Verbindingsinstellingen::geldigeVkmId(P_VKMID->text())) {
-        if (soort.foutGeluid) ZelvoPlay(QStringLiteral("ERROR"));
-        waarschuwing(vkmWaarschuwing);
-        return;
-    }
-    if (Tekst::trimmed(LocatieDatabase->text()).isEmpty()) {
-        if (soort.foutGeluid) ZelvoPlay(QStringLiteral("ERROR"));
-        waarschuwing(locatieWaarschuwing);
-        return;
-    }
-    try {
-        if (!ADO.isOpen()) ADO.open();
-    } catch (const std::exception& fout) {
-        meldFout(foutTekst(fout));
-        return;
-    }
+    if (!invoerGetest(soort.foutGeluid) || !serverGeopend(meldFout)) return;
     try {
         const QString naam = Verbindingsinstellingen::bedrijfsDatabaseNaam(P_VKMID->text());
         const QStringList regels = admin::batchRegels(opdracht, naam, LocatieDatabase->text());
@@ -643,20 +650,8 @@ void THoofdscherm::bedrijfsrapport() {
 void THoofdscherm::Button10Click() { bedrijfsrapport(); }
 
 void THoofdscherm::Button11Click() {
-    if (!Verbindingsinstellingen::geldigeVkmId(P_VKMID->text())) {
-        waarschuwing(vkmWaarschuwing);
+    if (!invoerGetest(false) || !serverGeopend([this](const QString& t) { foutDialoog(t); }))
         return;
-    }
-    if (Tekst::trimmed(LocatieDatabase->text()).isEmpty()) {
-        waarschuwing(locatieWaarschuwing);
-        return;
-    }
-    try {
-        if (!ADO.isOpen()) ADO.open();
-    } catch (const std::exception& fout) {
-        foutDialoog(foutTekst(fout));
-        return;
-    }
     if (platform_.messageDialog(QStringLiteral("Wenst u het BTW nummer te wijzigen in de database?"),
                                 DialogKind::Warning, BtnYes | BtnNo) != DialogResult::Yes)
         return;

@@ -3,6 +3,7 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "database/access/Command.h"
@@ -160,6 +161,10 @@ private:
     void waarschuwing(const QString& text);
     void informatie(const QString& text);
 
+    // The VKM ID and location tests; false after the warning.
+    bool invoerGetest(bool foutGeluid);
+    // Opens the server connection when closed; false after reporting why not.
+    bool serverGeopend(const std::function<void(const QString&)>& meldFout);
     void levenscyclus(admin::Levenscyclus opdracht);
     void typeProfiel(admin::TypeProfiel profiel);
     void bedrijfsrapport();

@@ -8,6 +8,7 @@
 #include "app/ConfiguratieBestand.h"
 #include "platform/KorvexError.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/Bestanden.h"
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
@@ -18,18 +19,10 @@
 
 using korvex::ConfiguratieBestand;
 
+using korvex::test::Lees;
+using korvex::test::Schrijf;
+
 namespace {
-
-QByteArray Lees(const QString& pad) {
-    QFile f(pad);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void Schrijf(const QString& pad, const QByteArray& inhoud) {
-    QFile f(pad);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(inhoud), inhoud.size());
-}
 
 // Eight values: the given positions set, the rest empty.
 QStringList Acht(std::initializer_list<std::pair<int, QString>> gezet) {

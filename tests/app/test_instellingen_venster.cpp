@@ -8,23 +8,13 @@
 #include <memory>
 
 #include "app/Hoofdscherm.h"
+#include "tests/support/Bestanden.h"
 #include "tests/support/ScriptedPlatform.h"
 #include "tests/support/TempFolder.h"
 
 using namespace korvex;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
 
 // One run of the tool: created, shown, then whatever the test does, then
 // closed and released as at program end.
@@ -55,7 +45,7 @@ protected:
 TEST_F(Instellingen, FirstRunEndingNormallyWritesTheExactFile) {
     { Sessie run(platform); }
     const QByteArray location = QDir::toNativeSeparators(folder.path() + "DATABASES").toLatin1();
-    EXPECT_EQ(readAll(settings()),
+    EXPECT_EQ(test::Lees(settings()),
               "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
               "<Configuration>\r\n"
               "  <Hoofdscherm>\r\n"
@@ -89,27 +79,27 @@ TEST_F(Instellingen, StoredValuesWinOverTheCreationDefaultsAtTheNextStart) {
 }
 
 TEST_F(Instellingen, AFormVersionThatIsNotANumberKeepsTheDefaultsForThatRun) {
-    writeAll(settings(),
+    test::Schrijf(settings(),
              "<?xml version=\"1.0\"?><Configuration><Hoofdscherm><FormVersion>abc</FormVersion>"
              "<P_SQLSERVER_Text>ANDERS</P_SQLSERVER_Text></Hoofdscherm></Configuration>");
     {
         Sessie run(platform);
         EXPECT_EQ(run->P_SQLSERVER->text(), "PC01\\SQLEXPRESS");
     }
-    const QByteArray after = readAll(settings());
+    const QByteArray after = test::Lees(settings());
     EXPECT_TRUE(after.contains("<FormVersion>0</FormVersion>"));
     EXPECT_TRUE(after.contains("<P_SQLSERVER_Text>PC01\\SQLEXPRESS</P_SQLSERVER_Text>"));
 }
 
 TEST_F(Instellingen, ABrokenFileStartsWithDefaultsAndIsKeptAsBackup) {
-    writeAll(settings(), "<Configuration><Hoofdscherm><P_SQLSERVER_Text>HANDWERK");
+    test::Schrijf(settings(), "<Configuration><Hoofdscherm><P_SQLSERVER_Text>HANDWERK");
     {
         Sessie run(platform);
         EXPECT_EQ(run->P_SQLSERVER->text(), "PC01\\SQLEXPRESS");
         EXPECT_TRUE(platform.dialogs.empty());
     }
-    EXPECT_EQ(readAll(settings() + ".bak"), "<Configuration><Hoofdscherm><P_SQLSERVER_Text>HANDWERK");
-    EXPECT_TRUE(readAll(settings()).contains("<FormVersion>0</FormVersion>"));
+    EXPECT_EQ(test::Lees(settings() + ".bak"), "<Configuration><Hoofdscherm><P_SQLSERVER_Text>HANDWERK");
+    EXPECT_TRUE(test::Lees(settings()).contains("<FormVersion>0</FormVersion>"));
 }
 
 TEST_F(Instellingen, ReleasedWithoutACloseStillStoresTheValues) {
@@ -119,7 +109,7 @@ TEST_F(Instellingen, ReleasedWithoutACloseStillStoresTheValues) {
         window->P_VKMID->setText("77");
         // The update hand-off ends the program without closing the window.
     }
-    EXPECT_TRUE(readAll(settings()).contains("<P_VKMID_Text>77</P_VKMID_Text>"));
+    EXPECT_TRUE(test::Lees(settings()).contains("<P_VKMID_Text>77</P_VKMID_Text>"));
 }
 
 TEST_F(Instellingen, SaveThenOpenAConfigurationFileShowsItAfterTheRestart) {
@@ -145,7 +135,7 @@ TEST_F(Instellingen, SaveThenOpenAConfigurationFileShowsItAfterTheRestart) {
         EXPECT_TRUE(platform.dialogs.empty()) << "no message follows a save";
     }
     const QByteArray location = QDir::toNativeSeparators(folder.path() + "DATABASES").toLatin1();
-    EXPECT_EQ(readAll(zkd + ".zkd"), "P_SQLSERVER=SRV9\\SQL\r\nP_INLOGNAAM=sa\r\nP_PASWOORD=p=w\r\n"
+    EXPECT_EQ(test::Lees(zkd + ".zkd"), "P_SQLSERVER=SRV9\\SQL\r\nP_INLOGNAAM=sa\r\nP_PASWOORD=p=w\r\n"
                                      "P_DATABASE=master\r\nP_VKMID= 42 \r\nP_PINCODE=\r\n"
                                      "LocatieDatabase=" + location + "\r\nBTWnummer=NL001\r\n");
     {
@@ -204,7 +194,7 @@ TEST_F(Instellingen, FilesThatCannotBeWrittenOrOpenedReachTheStandardErrorBox) {
 }
 
 TEST_F(Instellingen, OpeningAnEmptyFileEmptiesAllEightFieldsForTheNextStart) {
-    writeAll(folder.file("leeg.zkd"), "");
+    test::Schrijf(folder.file("leeg.zkd"), "");
     {
         Sessie run(platform);
         platform.answerFile(folder.file("leeg.zkd"));

@@ -8,6 +8,7 @@
 #include "app/InstellingenOpslag.h"
 #include "platform/KorvexError.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/Bestanden.h"
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
@@ -17,6 +18,9 @@
 
 using korvex::InstellingenOpslag;
 using korvex::KorvexError;
+
+using korvex::test::Lees;
+using korvex::test::Schrijf;
 
 namespace {
 
@@ -40,17 +44,6 @@ std::vector<InstellingenOpslag::Waarde> Waarden(Velden& v) {
             QString::fromLatin1(naam), [veld] { return *veld; },
             [veld](const QString& t) { *veld = t; }));
     return w;
-}
-
-QByteArray Lees(const QString& pad) {
-    QFile f(pad);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void Schrijf(const QString& pad, const QByteArray& inhoud) {
-    QFile f(pad);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(inhoud), inhoud.size());
 }
 
 QByteArray Regels(std::initializer_list<const char*> regels) {

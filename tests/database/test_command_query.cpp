@@ -7,6 +7,7 @@
 #include "database/access/Connection.h"
 #include "database/access/Query.h"
 #include "platform/KorvexError.h"
+#include "tests/support/Bestanden.h"
 #include "tests/support/TdsPeer.h"
 
 using namespace korvex;
@@ -16,15 +17,6 @@ using test::TdsReply;
 using test::TdsType;
 
 namespace {
-
-QString messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const KorvexError& e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
 
 class AccessTest : public ::testing::Test {
 protected:
@@ -63,7 +55,7 @@ TEST_F(AccessTest, RefusedStatementRaisesTheServersMessage) {
                                   "exist or you do not have permission."));
     Command command(connection);
     command.commandText = "USE master\r\n;\r\nDROP DATABASE KORVEX_9 \r\n;\r\n";
-    const QString message = messageOf([&] { command.execute(); });
+    const QString message = test::FoutVan([&] { command.execute(); });
     EXPECT_EQ(message,
               "Cannot drop the database 'KORVEX_9', because it does not exist or you do not "
               "have permission.");
@@ -76,7 +68,7 @@ TEST_F(AccessTest, CommandTimeoutEndsADelayedBatchWithTheDriversMessage) {
     command.commandText = "WAITFOR DELAY '00:00:08'\r\n";
     QElapsedTimer timer;
     timer.start();
-    const QString message = messageOf([&] { command.execute(); });
+    const QString message = test::FoutVan([&] { command.execute(); });
     EXPECT_LT(timer.elapsed(), 6000) << "the time-out must not wait for the server";
     EXPECT_TRUE(message.contains("timeout", Qt::CaseInsensitive) ||
                 message.contains("time-out", Qt::CaseInsensitive))
@@ -84,7 +76,7 @@ TEST_F(AccessTest, CommandTimeoutEndsADelayedBatchWithTheDriversMessage) {
     // The connection survives the cancelled batch.
     command.commandText = "SELECT 1\r\n";
     command.commandTimeout = 30;
-    EXPECT_EQ(messageOf([&] { command.execute(); }), "<no error>");
+    EXPECT_EQ(test::FoutVan([&] { command.execute(); }), "<no error>");
 }
 
 TEST_F(AccessTest, QueryReadsBoundFieldsAsTextNullAndEmptyResultsAsEmpty) {
@@ -139,7 +131,7 @@ TEST_F(AccessTest, QueryRefusesResultsLackingOrMistypingABoundField) {
         Query query(connection);
         query.sql = "select\r\n";
         query.fields = {{"bdr_pincode", FieldKind::String, 55, true}, c.field};
-        EXPECT_EQ(messageOf([&] { query.open(); }), c.message);
+        EXPECT_EQ(test::FoutVan([&] { query.open(); }), c.message);
         EXPECT_FALSE(query.isOpen());
     }
 }

@@ -6,21 +6,13 @@
 #include "Deployment.h"
 #include "database/access/Connection.h"
 #include "platform/KorvexError.h"
+#include "tests/support/Bestanden.h"
 #include "tests/support/TdsPeer.h"
 
 using namespace korvex;
 using namespace korvex::db;
 
 namespace {
-
-QString messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const KorvexError& e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
 
 class ConnectionTest : public ::testing::Test {
 protected:
@@ -64,7 +56,7 @@ TEST(ConnectionString, DriverFormQuotesSeparatorsAndRefusesClosingBraces) {
     for (const Case& c : cases) {
         const QString what = c.values.password + "/" + c.values.catalog;
         if (c.expected.isEmpty()) {
-            EXPECT_TRUE(messageOf([&] { Connection::odbcString("FreeTDS", c.values); })
+            EXPECT_TRUE(test::FoutVan([&] { Connection::odbcString("FreeTDS", c.values); })
                             .contains("bevat het teken \"}\""))
                 << what.toStdString();
         } else {
@@ -117,7 +109,7 @@ TEST_F(ConnectionTest, RefusedLoginAndUnknownDatabaseCarryTheServersTextWithoutP
     for (const Case& c : cases) {
         Connection conn(KORVEX_ODBC_DRIVER);
         conn.setValues(c.values);
-        const QString message = messageOf([&] { conn.open(); });
+        const QString message = test::FoutVan([&] { conn.open(); });
         EXPECT_TRUE(message.contains(c.expected)) << message.toStdString();
         EXPECT_FALSE(message.contains("[FreeTDS]")) << message.toStdString();
         EXPECT_FALSE(message.contains("[SQL Server]")) << message.toStdString();
@@ -137,7 +129,7 @@ TEST(ConnectionFailure, UnreachableServerFailsWithinTheConnectionTimeout) {
     c.setValues({QString("127.0.0.1,%1").arg(port), "sa", "geheim", "master"});
     QElapsedTimer timer;
     timer.start();
-    const QString message = messageOf([&] { c.open(); });
+    const QString message = test::FoutVan([&] { c.open(); });
     EXPECT_LT(timer.elapsed(), 10000);
     EXPECT_NE(message, "<no error>");
     EXPECT_FALSE(message.isEmpty());
