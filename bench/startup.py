@@ -4,7 +4,7 @@
 Usage: bench/startup.py [build-dir] [runs]
 
 Each run starts the program, waits until its window is visible on the X
-display (xdotool), reads the peak resident memory (VmHWM) a moment later
+display (python3-xlib, one connection for all polling), reads the peak resident memory (VmHWM) a moment later
 and ends the program. Without a DISPLAY an Xvfb server is started.
 Prints the median of each figure and the ratios.
 """
@@ -16,6 +16,13 @@ import sys
 import tempfile
 import time
 
+try:
+    import Xlib.display
+    import Xlib.error
+    from Xlib import X
+except ImportError:
+    sys.exit("python3-xlib is missing: apt-get install -y python3-xlib")
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
 RUNS = int(sys.argv[2]) if len(sys.argv) > 2 else 10
@@ -26,6 +33,26 @@ def need(tool, package):
         sys.exit(f"{tool} is missing: apt-get install -y {package}")
 
 
+def visible_window(display, pid, title):
+    """True when a mapped top-level window of process pid carries title."""
+    pid_atom = display.intern_atom("_NET_WM_PID")
+    for window in display.screen().root.query_tree().children:
+        try:
+            if window.get_attributes().map_state != X.IsViewable:
+                continue
+            prop = window.get_full_property(pid_atom, X.AnyPropertyType)
+            if not prop or prop.value[0] != pid:
+                continue
+            name = window.get_wm_name() or ""
+            if isinstance(name, bytes):
+                name = name.decode("latin-1")
+            if title in name:
+                return True
+        except Xlib.error.XError:
+            continue  # the window went away while we looked
+    return False
+
+
 def peak_kib(pid):
     with open(f"/proc/{pid}/status") as f:
         for line in f:
@@ -34,7 +61,7 @@ def peak_kib(pid):
     return 0
 
 
-def measure(program, title, env):
+def measure(display, program, title, env):
     # Each run in a fresh folder: KorvexSQL makes its working folders there.
     with tempfile.TemporaryDirectory() as folder:
         exe = os.path.join(folder, os.path.basename(program))
@@ -45,12 +72,11 @@ def measure(program, title, env):
         shown = None
         while time.perf_counter() - start < 30:
             # By process and title, so that no other window on the display counts.
-            found = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid",
-                                    str(proc.pid), "--name", title],
-                                   env=env, capture_output=True)
-            if found.returncode == 0 and found.stdout.strip():
+            if visible_window(display, proc.pid, title):
                 shown = time.perf_counter() - start
                 break
+            if proc.poll() is not None:
+                sys.exit(f"{program} ended with code {proc.returncode} before showing a window")
             time.sleep(0.002)
         time.sleep(0.5)
         peak = peak_kib(proc.pid)
@@ -62,7 +88,6 @@ def measure(program, title, env):
 
 
 def main():
-    need("xdotool", "xdotool")
     env = dict(os.environ)
     xvfb = None
     if not env.get("DISPLAY"):
@@ -72,6 +97,7 @@ def main():
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         time.sleep(1)
     env.pop("QT_QPA_PLATFORM", None)
+    display = Xlib.display.Display(env["DISPLAY"])
     try:
         programs = [("KorvexSQL", os.path.join(BUILD, "bin", "KorvexSQL"), "Zelvo Korvex"),
                     ("bare Qt", os.path.join(BUILD, "bin", "korvex_bench_bare"),
@@ -80,8 +106,8 @@ def main():
         for name, program, title in programs:
             if not os.path.exists(program):
                 sys.exit(f"{program} is missing: build the project first")
-            measure(program, title, env)  # warm the file cache
-            runs = [measure(program, title, env) for _ in range(RUNS)]
+            measure(display, program, title, env)  # warm the file cache
+            runs = [measure(display, program, title, env) for _ in range(RUNS)]
             results[name] = (statistics.median(r[0] for r in runs),
                              statistics.median(r[1] for r in runs))
         for name, (shown, peak) in results.items():

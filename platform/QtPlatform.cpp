@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSoundEffect>
+#include <QTimer>
 #include <QSysInfo>
 #include <QUrl>
 
@@ -209,11 +210,15 @@ std::optional<QString> QtPlatform::pickFolder(const QString& startFolder) {
 }
 
 void QtPlatform::playSound(const QString& resourcePath) {
-    if (!sound_) sound_ = std::make_unique<QSoundEffect>();
-    // A new clip cuts off the one still playing.
-    sound_->stop();
-    sound_->setSource(QUrl(QStringLiteral("qrc") + resourcePath));
-    sound_->play();
+    // The audio device is opened from the event loop, so that the caller (the
+    // window being shown, a failing input test) never waits for it.
+    QTimer::singleShot(0, &soundContext_, [this, resourcePath] {
+        if (!sound_) sound_ = std::make_unique<QSoundEffect>();
+        // A new clip cuts off the one still playing.
+        sound_->stop();
+        sound_->setSource(QUrl(QStringLiteral("qrc") + resourcePath));
+        sound_->play();
+    });
 }
 
 bool QtPlatform::shellOpen(const QString& target) {

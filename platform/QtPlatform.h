@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMessageBox>
+#include <QObject>
 #include <memory>
 
 #include "platform/Platform.h"
@@ -36,6 +37,7 @@ public:
     static std::unique_ptr<QMessageBox> buildSystemMessageBox(const SystemBoxRequest& request);
 
 private:
+    QObject soundContext_;  // ends pending clips together with the platform
     std::unique_ptr<QSoundEffect> sound_;
 };
 

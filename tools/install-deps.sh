@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   python3 python3-pyftpdlib
   binutils-mingw-w64-x86-64
-  xvfb xauth xdotool fonts-dejavu-core
+  xvfb xauth python3-xlib fonts-dejavu-core
   clang libclang-rt-14-dev
 )
 missing=()
