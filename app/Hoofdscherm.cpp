@@ -321,6 +321,8 @@ void THoofdscherm::bouwInstellingen() {
     P_PASWOORD = invoer(t, QStringLiteral("P_PASWOORD"), QStringLiteral("Paswoord"),
                         QStringLiteral("Paswoord"), QString(), 72);
     P_PASWOORD->setEchoMode(QLineEdit::Password);
+    // Every character shows as "*", not as the style's bullet.
+    P_PASWOORD->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     P_DATABASE = invoer(t, QStringLiteral("P_DATABASE"), QStringLiteral("Database"),
                         QStringLiteral("Databasenaam "), QString(), 100);
     P_VKMID = invoer(t, QStringLiteral("P_VKMID"), QStringLiteral("VKM ID"),

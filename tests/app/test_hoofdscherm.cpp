@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTabBar>
 #include <QToolButton>
 
@@ -62,6 +64,11 @@ TEST(Hoofdscherm, FirstStartMakesTheWorkingFoldersAndShowsTheDefaults) {
     EXPECT_EQ(w.P_INLOGNAAM->text(), "sa");
     EXPECT_EQ(w.P_PASWOORD->text(), "");
     EXPECT_EQ(w.P_PASWOORD->echoMode(), QLineEdit::Password);
+    QStyleOptionFrame option;
+    option.initFrom(w.P_PASWOORD);
+    EXPECT_EQ(w.P_PASWOORD->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, &option,
+                                               w.P_PASWOORD),
+              '*');
     EXPECT_EQ(w.P_DATABASE->text(), "master");
     EXPECT_EQ(w.P_VKMID->text(), "");
     EXPECT_EQ(w.P_PINCODE->text(), "");
