@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -85,6 +86,16 @@ protected:
                 p.drawRect(r.adjusted(2, 2, -3, -3));
             }
         }
+    }
+};
+
+// The application's style, with "*" as the password character.
+class TSterretjesStijl : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_LineEdit_PasswordCharacter) return u'*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 };
 
@@ -322,7 +333,9 @@ void THoofdscherm::bouwInstellingen() {
                         QStringLiteral("Paswoord"), QString(), 72);
     P_PASWOORD->setEchoMode(QLineEdit::Password);
     // Every character shows as "*", not as the style's bullet.
-    P_PASWOORD->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    auto* stijl = new TSterretjesStijl;
+    stijl->setParent(P_PASWOORD);
+    P_PASWOORD->setStyle(stijl);
     P_DATABASE = invoer(t, QStringLiteral("P_DATABASE"), QStringLiteral("Database"),
                         QStringLiteral("Databasenaam "), QString(), 100);
     P_VKMID = invoer(t, QStringLiteral("P_VKMID"), QStringLiteral("VKM ID"),
