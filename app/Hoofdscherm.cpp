@@ -1,8 +1,8 @@
 #include "app/Hoofdscherm.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -46,14 +46,14 @@ QString foutTekst(const std::exception& fout) {
 
 // The tab strip: tabs 23 pixels wide, one under the other, text upwards.
 class TKleurTabBalk : public QTabBar {
-public:
+  public:
     explicit TKleurTabBalk(QWidget* parent) : QTabBar(parent) {
         setDrawBase(false);
         setExpanding(false);
     }
     QList<QColor> kleuren;
 
-protected:
+  protected:
     QSize tabSizeHint(int index) const override {
         const int tekst = fontMetrics().horizontalAdvance(tabText(index));
         return {23, tekst + 24};
@@ -91,7 +91,7 @@ protected:
 
 // The application's style, with "*" as the password character.
 class TSterretjesStijl : public QProxyStyle {
-public:
+  public:
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returnData) const override {
         if (hint == SH_LineEdit_PasswordCharacter) return u'*';
@@ -266,11 +266,11 @@ THoofdscherm::THoofdscherm(Platform& platform, QWidget* parent)
     opslag_ = std::make_unique<InstellingenOpslag>(
         platform_.programFolder() + QStringLiteral("KorvexSQLServer.xml"), objectName(),
         std::vector<W::Waarde>{
-            W::vinkje(QStringLiteral("P_UPDATES"), [this] { return P_UPDATES->isChecked(); },
-                      [this](bool v) { P_UPDATES->setChecked(v); }),
-            opgeslagenTekst(P_DATABASE), opgeslagenTekst(P_INLOGNAAM),
-            opgeslagenTekst(P_PASWOORD), opgeslagenTekst(P_PINCODE),
-            opgeslagenTekst(P_SQLSERVER), opgeslagenTekst(P_VKMID),
+            W::vinkje(
+                QStringLiteral("P_UPDATES"), [this] { return P_UPDATES->isChecked(); },
+                [this](bool v) { P_UPDATES->setChecked(v); }),
+            opgeslagenTekst(P_DATABASE), opgeslagenTekst(P_INLOGNAAM), opgeslagenTekst(P_PASWOORD),
+            opgeslagenTekst(P_PINCODE), opgeslagenTekst(P_SQLSERVER), opgeslagenTekst(P_VKMID),
             opgeslagenTekst(LocatieDatabase), opgeslagenTekst(BTWnummer)});
     opslag_->Load();
     FormCreate();
@@ -304,18 +304,18 @@ void THoofdscherm::bouwActies() {
     Button6 = knop(t, QStringLiteral("Button6"), QStringLiteral("VERWIJDEREN DATABASE"),
                    QStringLiteral("Database verwijderen, inclusief bestanden"),
                    QRect(rechts, rij(2), breed, hoog));
-    Button8 = knop(t, QStringLiteral("Button8"), QStringLiteral("CONTROLEREN SQL SCRIPTS"),
-                   QStringLiteral("Uitvoeren van een script"),
-                   QRect(links, rij(1), breed, stap + hoog));
+    Button8 =
+        knop(t, QStringLiteral("Button8"), QStringLiteral("CONTROLEREN SQL SCRIPTS"),
+             QStringLiteral("Uitvoeren van een script"), QRect(links, rij(1), breed, stap + hoog));
     Button10 = knop(t, QStringLiteral("Button10"), QStringLiteral("STANDAARD BEDRIJF"),
                     QStringLiteral("Ophalen bedrijfsgegevens"), QRect(links, rij(3), breed, hoog));
     Button11 = knop(t, QStringLiteral("Button11"), QStringLiteral("BTW NUMMER"),
                     QStringLiteral("BTW nummer aanpassen"), QRect(rechts, rij(3), breed, hoog));
     const int vol = rechts + breed - links;
-    Button9 = knop(t, QStringLiteral("Button9"),
-                   QStringLiteral("OPENEN CONFIGURATIE BESTAND SQL SERVER"),
-                   QStringLiteral("Ophalen bedrijfsgegevens voor een andere SQL server locatie"),
-                   QRect(links, rij(4) + 14, vol, hoog));
+    Button9 =
+        knop(t, QStringLiteral("Button9"), QStringLiteral("OPENEN CONFIGURATIE BESTAND SQL SERVER"),
+             QStringLiteral("Ophalen bedrijfsgegevens voor een andere SQL server locatie"),
+             QRect(links, rij(4) + 14, vol, hoog));
     Button12 = knop(t, QStringLiteral("Button12"),
                     QStringLiteral("BEWAAR CONFIGURATIE BESTAND SQL SERVER"),
                     QStringLiteral("Bewaren bedrijfsgegevens voor een andere SQL server locatie"),
@@ -382,21 +382,21 @@ void THoofdscherm::bouwLogboek() {
 
 void THoofdscherm::bouwType() {
     QWidget* t = TabSheet4;
-    Button13 = knop(t, QStringLiteral("Button13"),
-                    QStringLiteral("DATABASE INSTELLEN VOOR TAXIBEDRIJF"),
-                    QStringLiteral("Nieuwe database aanmaken"), QRect(48, 24, 440, 65));
+    Button13 =
+        knop(t, QStringLiteral("Button13"), QStringLiteral("DATABASE INSTELLEN VOOR TAXIBEDRIJF"),
+             QStringLiteral("Nieuwe database aanmaken"), QRect(48, 24, 440, 65));
     Button14 = knop(t, QStringLiteral("Button14"),
                     QStringLiteral("DATABASE INSTELLEN VOOR KOERIERBEDRIJF"),
                     QStringLiteral("Nieuwe database aanmaken"), QRect(48, 101, 440, 65));
 }
 
 void THoofdscherm::volgordeToetsenbord() {
-    const QList<QWidget*> acties{Button4, Button5,  Button6, Button7, Button8,
+    const QList<QWidget*> acties{Button4,  Button5,  Button6, Button7, Button8,
                                  Button10, Button11, Button9, Button12};
-    const QList<QWidget*> instellingen{P_UPDATES,  P_SQLSERVER, P_INLOGNAAM,
-                                       P_PASWOORD, P_DATABASE,  P_VKMID,
-                                       P_PINCODE,  Button3,     LocatieDatabase,
-                                       LocatieDatabaseKiezen,   BTWnummer};
+    const QList<QWidget*> instellingen{
+        P_UPDATES, P_SQLSERVER, P_INLOGNAAM, P_PASWOORD,      P_DATABASE,
+        P_VKMID,   P_PINCODE,   Button3,     LocatieDatabase, LocatieDatabaseKiezen,
+        BTWnummer};
     for (const auto& keten : {acties, instellingen, QList<QWidget*>{Button13, Button14},
                               QList<QWidget*>{RzPageControl1, Button2, Button1}})
         for (int i = 1; i < keten.size(); ++i) setTabOrder(keten[i - 1], keten[i]);
@@ -440,9 +440,13 @@ bool THoofdscherm::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-QString THoofdscherm::statusText() const { return StatusBar1->currentMessage(); }
+QString THoofdscherm::statusText() const {
+    return StatusBar1->currentMessage();
+}
 
-void THoofdscherm::apEventsHint(const QString& hint) { StatusBar1->showMessage(hint); }
+void THoofdscherm::apEventsHint(const QString& hint) {
+    StatusBar1->showMessage(hint);
+}
 
 void THoofdscherm::ZelvoPlay(const QString& name) {
     const QString pad = QStringLiteral(":/WAVE/") + name;
@@ -457,8 +461,8 @@ void THoofdscherm::FormCreate() {
     P_DATABASE->setText(QStringLiteral("master"));
 
     const QString map = platform_.programFolder();
-    for (const char* naam : {"Databases", "Databases/Defs", "Scripts", "Backups",
-                             "SQLOnlineScripts"}) {
+    for (const char* naam :
+         {"Databases", "Databases/Defs", "Scripts", "Backups", "SQLOnlineScripts"}) {
         // One level at a time; a folder that cannot be made is passed over.
         const QString pad = map + QString::fromLatin1(naam);
         if (!QFileInfo(pad).isDir()) QDir().mkdir(pad);
@@ -518,8 +522,8 @@ void THoofdscherm::verzamelInstellingen() {
 }
 
 void THoofdscherm::ADOBeforeConnect() {
-    ADO.setValues({P_SQLSERVER->text(), P_INLOGNAAM->text(), P_PASWOORD->text(),
-                   P_DATABASE->text()});
+    ADO.setValues(
+        {P_SQLSERVER->text(), P_INLOGNAAM->text(), P_PASWOORD->text(), P_DATABASE->text()});
 }
 
 void THoofdscherm::ADO2BeforeConnect() {
@@ -527,9 +531,13 @@ void THoofdscherm::ADO2BeforeConnect() {
                     Verbindingsinstellingen::bedrijfsDatabaseNaam(P_VKMID->text())});
 }
 
-void THoofdscherm::ADOAfterConnect() { StatusBar1->showMessage(geopend); }
+void THoofdscherm::ADOAfterConnect() {
+    StatusBar1->showMessage(geopend);
+}
 
-void THoofdscherm::ADOAfterDisconnect() { StatusBar1->showMessage(gesloten); }
+void THoofdscherm::ADOAfterDisconnect() {
+    StatusBar1->showMessage(gesloten);
+}
 
 void THoofdscherm::logRegel(const QString& text) {
     // A message of several driver records still makes one line.
@@ -550,7 +558,9 @@ void THoofdscherm::informatie(const QString& text) {
     platform_.messageDialog(text, DialogKind::Information, BtnOK);
 }
 
-void THoofdscherm::Button1Click() { close(); }
+void THoofdscherm::Button1Click() {
+    close();
+}
 
 void THoofdscherm::Button2Click() {}
 
@@ -587,10 +597,18 @@ bool THoofdscherm::serverGeopend(const std::function<void(const QString&)>& meld
     }
 }
 
-void THoofdscherm::Button4Click() { levenscyclus(admin::Levenscyclus::Aanmaken); }
-void THoofdscherm::Button5Click() { levenscyclus(admin::Levenscyclus::Koppelen); }
-void THoofdscherm::Button6Click() { levenscyclus(admin::Levenscyclus::Verwijderen); }
-void THoofdscherm::Button7Click() { levenscyclus(admin::Levenscyclus::Ontkoppelen); }
+void THoofdscherm::Button4Click() {
+    levenscyclus(admin::Levenscyclus::Aanmaken);
+}
+void THoofdscherm::Button5Click() {
+    levenscyclus(admin::Levenscyclus::Koppelen);
+}
+void THoofdscherm::Button6Click() {
+    levenscyclus(admin::Levenscyclus::Verwijderen);
+}
+void THoofdscherm::Button7Click() {
+    levenscyclus(admin::Levenscyclus::Ontkoppelen);
+}
 
 void THoofdscherm::levenscyclus(admin::Levenscyclus opdracht) {
     const admin::LevenscyclusSoort& soort = admin::soort(opdracht);
@@ -635,7 +653,7 @@ void THoofdscherm::Button9Click() {
         platform_.standardErrorBox(foutTekst(fout));
         return;
     }
-    QLineEdit* velden[] = {P_SQLSERVER, P_INLOGNAAM, P_PASWOORD, P_DATABASE,
+    QLineEdit* velden[] = {P_SQLSERVER, P_INLOGNAAM, P_PASWOORD,      P_DATABASE,
                            P_VKMID,     P_PINCODE,   LocatieDatabase, BTWnummer};
     for (int i = 0; i < 8; ++i) velden[i]->setText(waarden.value(i));
     waarschuwing(QStringLiteral("Herstart software om de configuratie actief te maken"));
@@ -648,11 +666,11 @@ void THoofdscherm::bedrijfsrapport() {
         if (!ADO2.isOpen()) ADO2.open();
         if (!ADOBDR.isOpen()) ADOBDR.open();
         Logboek->clear();
-        const QStringList regels = Bedrijfsgegevens::rapport(
-            ADOBDR.fieldText(QStringLiteral("por_inlogcode")),
-            ADOBDR.fieldText(QStringLiteral("por_paswoord")),
-            ADOBDR.fieldText(QStringLiteral("bdr_pincode")),
-            ADOBDR.fieldText(QStringLiteral("bdr_btwnummer")));
+        const QStringList regels =
+            Bedrijfsgegevens::rapport(ADOBDR.fieldText(QStringLiteral("por_inlogcode")),
+                                      ADOBDR.fieldText(QStringLiteral("por_paswoord")),
+                                      ADOBDR.fieldText(QStringLiteral("bdr_pincode")),
+                                      ADOBDR.fieldText(QStringLiteral("bdr_btwnummer")));
         for (const QString& r : regels) logRegel(r);
         P_PINCODE->setText(ADOBDR.fieldText(QStringLiteral("bdr_pincode")));
         ADOBDR.close();
@@ -662,13 +680,16 @@ void THoofdscherm::bedrijfsrapport() {
     }
 }
 
-void THoofdscherm::Button10Click() { bedrijfsrapport(); }
+void THoofdscherm::Button10Click() {
+    bedrijfsrapport();
+}
 
 void THoofdscherm::Button11Click() {
     if (!invoerGetest(false) || !serverGeopend([this](const QString& t) { foutDialoog(t); }))
         return;
-    if (platform_.messageDialog(QStringLiteral("Wenst u het BTW nummer te wijzigen in de database?"),
-                                DialogKind::Warning, BtnYes | BtnNo) != DialogResult::Yes)
+    if (platform_.messageDialog(
+            QStringLiteral("Wenst u het BTW nummer te wijzigen in de database?"),
+            DialogKind::Warning, BtnYes | BtnNo) != DialogResult::Yes)
         return;
     try {
         ADOCommand.commandText = Tekst::sqlBatch(Bedrijfsgegevens::btwRegels(
@@ -690,16 +711,19 @@ void THoofdscherm::Button12Click() {
     SaveDialog1.fileName = *pad;
     try {
         ConfiguratieBestand::Schrijven(
-            *pad, {P_SQLSERVER->text(), P_INLOGNAAM->text(), P_PASWOORD->text(),
-                   P_DATABASE->text(), P_VKMID->text(), P_PINCODE->text(),
-                   LocatieDatabase->text(), BTWnummer->text()});
+            *pad, {P_SQLSERVER->text(), P_INLOGNAAM->text(), P_PASWOORD->text(), P_DATABASE->text(),
+                   P_VKMID->text(), P_PINCODE->text(), LocatieDatabase->text(), BTWnummer->text()});
     } catch (const std::exception& fout) {
         platform_.standardErrorBox(foutTekst(fout));
     }
 }
 
-void THoofdscherm::Button13Click() { typeProfiel(admin::TypeProfiel::Taxi); }
-void THoofdscherm::Button14Click() { typeProfiel(admin::TypeProfiel::Koerier); }
+void THoofdscherm::Button13Click() {
+    typeProfiel(admin::TypeProfiel::Taxi);
+}
+void THoofdscherm::Button14Click() {
+    typeProfiel(admin::TypeProfiel::Koerier);
+}
 
 void THoofdscherm::typeProfiel(admin::TypeProfiel profiel) {
     try {

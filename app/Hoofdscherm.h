@@ -6,12 +6,12 @@
 #include <functional>
 #include <memory>
 
+#include "app/InstellingenOpslag.h"
 #include "database/access/Command.h"
 #include "database/access/Connection.h"
 #include "database/access/Query.h"
 #include "database/admin/Levenscyclus.h"
 #include "database/admin/TypeProfiel.h"
-#include "app/InstellingenOpslag.h"
 #include "platform/Platform.h"
 
 class QCheckBox;
@@ -27,17 +27,17 @@ namespace korvex {
 
 // The log memo: typing is allowed, but Enter never inserts a line break.
 class TLogboek : public QPlainTextEdit {
-public:
+  public:
     explicit TLogboek(QWidget* parent) : QPlainTextEdit(parent) {}
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 
 // A tab control with its tabs in a narrow strip along the left edge, the
 // text running upwards, each tab in its own colour.
 class TKleurTabblad : public QTabWidget {
-public:
+  public:
     explicit TKleurTabblad(QWidget* parent);
     void setTabColour(int index, const QColor& colour);
 };
@@ -46,7 +46,7 @@ public:
 class THoofdscherm : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     // The Platform answers every dialog, sound and system question; the
     // window does not take ownership.
     explicit THoofdscherm(Platform& platform, QWidget* parent = nullptr);
@@ -139,13 +139,13 @@ public:
     void Button14Click();
     void LocatieDatabaseKiezenClick();
 
-protected:
+  protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void bouwActies();
     void bouwInstellingen();
     void bouwLogboek();
@@ -174,7 +174,6 @@ private:
     QString huidigeHint_;
     bool getoond_ = false;
     bool verzameld_ = false;
-
 };
 
 }  // namespace korvex

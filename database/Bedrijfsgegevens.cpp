@@ -64,17 +64,16 @@ QList<FieldDef> Bedrijfsgegevens::velden() {
       << geheel("por_leerling") << geheel("por_bedrijf") << geheel("por_opdrachtgever")
       << tekst("por_email", 150) << geheel("por_actief") << tekst("por_naam", 50);
     for (const char* naam :
-         {"por_chauffeur", "por_xmltag", "por_ritaanvraag", "por_rittenscherm", "por_uurroosters",
-          "por_stambestanden", "por_tabellen", "por_tijdsverantwoording", "por_ritstaten",
-          "por_facturatie", "por_declaraties", "por_webservices", "por_beheersoftware",
-          "por_parameters", "por_noteerritten", "por_incasso", "por_exporteren", "por_macros",
-          "por_groepsvervoer", "por_koppelingen"})
+         {"por_chauffeur",      "por_xmltag",        "por_ritaanvraag",   "por_rittenscherm",
+          "por_uurroosters",    "por_stambestanden", "por_tabellen",      "por_tijdsverantwoording",
+          "por_ritstaten",      "por_facturatie",    "por_declaraties",   "por_webservices",
+          "por_beheersoftware", "por_parameters",    "por_noteerritten",  "por_incasso",
+          "por_exporteren",     "por_macros",        "por_groepsvervoer", "por_koppelingen"})
         v << geheel(naam);
     return v;
 }
 
-QStringList Bedrijfsgegevens::btwRegels(const QString& bedrijfsDatabase,
-                                        const QString& btwNummer) {
+QStringList Bedrijfsgegevens::btwRegels(const QString& bedrijfsDatabase, const QString& btwNummer) {
     return {QStringLiteral("USE ") + bedrijfsDatabase, QStringLiteral(";"),
             QStringLiteral("UPDATE dbo.Bedrijven set bdr_btwnummer='") +
                 Tekst::sqlLiteralBody(btwNummer) + QStringLiteral("'where bdr_id=1")};

@@ -11,7 +11,7 @@ namespace korvex {
 // The company's master record (company 1) with its portal login of group
 // 500, and the batch that changes its VAT number.
 class Bedrijfsgegevens {
-public:
+  public:
     static QStringList queryRegels();
     // Every column the query binds, in order; the result must hold them all.
     static QList<db::FieldDef> velden();

@@ -6,7 +6,7 @@ namespace korvex {
 
 // Values derived from the connection settings the operator typed.
 class Verbindingsinstellingen {
-public:
+  public:
     // "KORVEX_" followed by the trimmed VKM ID.
     static QString bedrijfsDatabaseNaam(const QString& vkmId);
     // A VKM ID that, trimmed, is not empty and holds only letters, digits and

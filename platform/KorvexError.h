@@ -8,12 +8,12 @@ namespace korvex {
 // Every failure of a service travels as this exception; the message text is
 // what the operator gets to see, unchanged.
 class KorvexError : public std::runtime_error {
-public:
+  public:
     explicit KorvexError(const QString& message)
         : std::runtime_error(message.toStdString()), message_(message) {}
     const QString& message() const noexcept { return message_; }
 
-private:
+  private:
     QString message_;
 };
 

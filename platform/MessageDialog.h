@@ -10,7 +10,7 @@ namespace korvex {
 // The fixed rules of the message dialog and the standard error box: they
 // hold for the real dialog and are what the scripted one in tests records.
 class MessageDialog {
-public:
+  public:
     static QString applicationTitle();
     static QString caption(DialogKind kind);
     // The requested buttons in display order, whatever order they were named in.

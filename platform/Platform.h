@@ -31,7 +31,20 @@ enum DialogButton : unsigned {
 using DialogButtons = unsigned;
 
 // What a dialog returns. None: closed without a button that has a result.
-enum class DialogResult { None, Yes, No, OK, Cancel, Abort, Retry, Ignore, All, NoToAll, YesToAll, Close };
+enum class DialogResult {
+    None,
+    Yes,
+    No,
+    OK,
+    Cancel,
+    Abort,
+    Retry,
+    Ignore,
+    All,
+    NoToAll,
+    YesToAll,
+    Close
+};
 
 enum class SystemIcon { None, Information, Warning, Error, Question };
 
@@ -54,19 +67,19 @@ struct FileFilter {
 struct FileDialogRequest {
     QString title;
     QList<FileFilter> filters;
-    int filterIndex = 0;          // the filter selected when the dialog opens
-    QString defaultExtension;     // added to a name typed without one, without the dot
+    int filterIndex = 0;       // the filter selected when the dialog opens
+    QString defaultExtension;  // added to a name typed without one, without the dot
     QString initialFolder;
-    QString fileName;             // the name proposed when the dialog opens
-    bool overwritePrompt = false; // save: ask before replacing a file
-    bool fileMustExist = false;   // open: only existing files may be chosen
+    QString fileName;              // the name proposed when the dialog opens
+    bool overwritePrompt = false;  // save: ask before replacing a file
+    bool fileMustExist = false;    // open: only existing files may be chosen
 };
 
 // The seam between the windows and the outside world. Windows receive one
 // Platform at construction and never reach dialogs, sounds, the shell,
 // processes or the clock in any other way, so tests can answer every one.
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     virtual DialogResult messageDialog(const QString& text, DialogKind kind,

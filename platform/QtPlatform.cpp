@@ -9,8 +9,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSoundEffect>
-#include <QTimer>
 #include <QSysInfo>
+#include <QTimer>
 #include <QUrl>
 
 #include "platform/MessageDialog.h"
@@ -53,7 +53,9 @@ QMessageBox::Icon iconOf(SystemIcon icon) {
 
 // One role for every button: the button box then keeps the order in which
 // they were added, instead of rearranging them by role for the desktop.
-QMessageBox::ButtonRole roleOf(DialogButton) { return QMessageBox::ActionRole; }
+QMessageBox::ButtonRole roleOf(DialogButton) {
+    return QMessageBox::ActionRole;
+}
 
 QMessageBox::StandardButton standardOf(DialogButton button) {
     switch (button) {
@@ -103,8 +105,7 @@ std::unique_ptr<QFileDialog> buildFileDialog(const FileDialogRequest& request) {
 }
 
 std::optional<QString> runFileDialog(QFileDialog& dialog) {
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first();
 }
 
@@ -229,7 +230,9 @@ bool QtPlatform::startProgram(const QString& program, const QStringList& argumen
     return QProcess::startDetached(program, arguments);
 }
 
-QString QtPlatform::computerName() { return QSysInfo::machineHostName(); }
+QString QtPlatform::computerName() {
+    return QSysInfo::machineHostName();
+}
 
 QString QtPlatform::programFolder() {
     QString folder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
@@ -237,8 +240,12 @@ QString QtPlatform::programFolder() {
     return folder;
 }
 
-QDateTime QtPlatform::now() { return QDateTime::currentDateTime(); }
+QDateTime QtPlatform::now() {
+    return QDateTime::currentDateTime();
+}
 
-void QtPlatform::processPendingEvents() { QCoreApplication::processEvents(); }
+void QtPlatform::processPendingEvents() {
+    QCoreApplication::processEvents();
+}
 
 }  // namespace korvex

@@ -12,7 +12,7 @@ namespace korvex {
 
 // The Platform of the running program: Qt's dialogs, sound, shell and clock.
 class QtPlatform : public Platform {
-public:
+  public:
     QtPlatform();
     ~QtPlatform() override;
 
@@ -36,7 +36,7 @@ public:
                                                            DialogButtons buttons);
     static std::unique_ptr<QMessageBox> buildSystemMessageBox(const SystemBoxRequest& request);
 
-private:
+  private:
     QObject soundContext_;  // ends pending clips together with the platform
     std::unique_ptr<QSoundEffect> sound_;
 };

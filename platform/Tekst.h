@@ -6,7 +6,7 @@
 namespace korvex {
 
 class Tekst {
-public:
+  public:
     // Leading and trailing blanks and control characters removed.
     static QString trimmed(const QString& text);
     // One command text: every line followed by CR LF, the last one included.

@@ -8,7 +8,7 @@ class Connection;
 
 // A text command without parameters on one connection.
 class Command {
-public:
+  public:
     explicit Command(Connection& connection) : connection_(connection) {}
 
     QString commandText;
@@ -19,7 +19,7 @@ public:
     void execute();
     Connection& connection() const { return connection_; }
 
-private:
+  private:
     Connection& connection_;
 };
 

@@ -16,9 +16,8 @@ QString odbcValue(const QString& key, const QString& value) {
         throw KorvexError(QStringLiteral("De waarde van %1 bevat het teken \"}\"; "
                                          "daarmee kan geen verbinding worden gemaakt")
                               .arg(key));
-    const bool needsBraces = value.contains(u';') || value.contains(u'=') ||
-                             value.contains(u'{') || value.startsWith(u' ') ||
-                             value.endsWith(u' ');
+    const bool needsBraces = value.contains(u';') || value.contains(u'=') || value.contains(u'{') ||
+                             value.startsWith(u' ') || value.endsWith(u' ');
     return needsBraces ? u'{' + value + u'}' : value;
 }
 
@@ -54,7 +53,9 @@ QString Connection::odbcString(const QString& driver, const ConnectionValues& v,
            odbcValue(QStringLiteral("Database"), v.catalog) + u';' + extra;
 }
 
-QString Connection::connectionString() const { return providerString(values_); }
+QString Connection::connectionString() const {
+    return providerString(values_);
+}
 
 QString Connection::odbcConnectionString() const {
     return odbcString(driver_, values_, QStringLiteral(KORVEX_ODBC_EXTRA));
@@ -76,9 +77,9 @@ void Connection::open() {
     SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT, seconds(connectionTimeout), 0);
 
     std::u16string wide = text.toStdU16String();
-    const SQLRETURN rc = SQLDriverConnectW(
-        dbc, nullptr, reinterpret_cast<SQLWCHAR*>(wide.data()), SQLSMALLINT(wide.size()), nullptr,
-        0, nullptr, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc =
+        SQLDriverConnectW(dbc, nullptr, reinterpret_cast<SQLWCHAR*>(wide.data()),
+                          SQLSMALLINT(wide.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!Diagnostics::succeeded(rc)) {
         const QString message = Diagnostics::message(
             Diagnostics::read(SQL_HANDLE_DBC, dbc),

@@ -1,26 +1,26 @@
 #pragma once
 
-#include <QString>
-#include <functional>
-
 #include <sql.h>
 #include <sqlext.h>
+
+#include <QString>
+#include <functional>
 
 namespace korvex::db {
 
 // The four values a SQL Server connection is opened with.
 struct ConnectionValues {
-    QString server;    // "host", "host\instance" or "host,port"
+    QString server;  // "host", "host\instance" or "host,port"
     QString login;
     QString password;
-    QString catalog;   // initial database
+    QString catalog;  // initial database
     bool operator==(const ConnectionValues&) const = default;
 };
 
 // One ODBC connection to SQL Server. Opening runs beforeConnect first, so
 // the owner can hand in the values typed at that moment.
 class Connection {
-public:
+  public:
     explicit Connection(QString driver);
     ~Connection();
     Connection(const Connection&) = delete;
@@ -51,7 +51,7 @@ public:
     static QString odbcString(const QString& driver, const ConnectionValues& values,
                               const QString& extra = QString());
 
-private:
+  private:
     QString driver_;
     ConnectionValues values_;
     SQLHDBC dbc_ = SQL_NULL_HDBC;

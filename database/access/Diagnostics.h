@@ -1,16 +1,16 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
-
 #include <sql.h>
 #include <sqlext.h>
+
+#include <QString>
+#include <QStringList>
 
 namespace korvex::db {
 
 // The diagnostic records of one ODBC handle, as the operator should read them.
 class Diagnostics {
-public:
+  public:
     struct Record {
         QString state;
         int nativeError = 0;

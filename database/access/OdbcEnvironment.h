@@ -6,7 +6,7 @@ namespace korvex::db {
 
 // The process-wide ODBC environment, made on first use.
 class OdbcEnvironment {
-public:
+  public:
     static SQLHENV handle();
 };
 

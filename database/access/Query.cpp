@@ -81,7 +81,8 @@ QString readText(SQLHSTMT stmt, SQLUSMALLINT column, bool& isNull) {
     char16_t buffer[2048];
     for (;;) {
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_WCHAR, buffer, sizeof(buffer), &indicator);
+        const SQLRETURN rc =
+            SQLGetData(stmt, column, SQL_C_WCHAR, buffer, sizeof(buffer), &indicator);
         if (rc == SQL_NO_DATA) break;
         if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) {
             Statement::throwFor(stmt, QStringLiteral("Een veld kon niet worden gelezen"));
@@ -103,10 +104,10 @@ QString readText(SQLHSTMT stmt, SQLUSMALLINT column, bool& isNull) {
 }  // namespace
 
 QString fieldKindName(FieldKind kind) {
-    static const char* const names[] = {
-        "Unknown", "String", "WideString", "Memo", "WideMemo", "SmallInt", "Integer",
-        "Word", "Boolean", "Float", "Largeint", "BCD", "Date", "Time", "DateTime",
-        "Bytes", "VarBytes", "Blob", "AutoInc", "Guid"};
+    static const char* const names[] = {"Unknown",  "String",   "WideString", "Memo",    "WideMemo",
+                                        "SmallInt", "Integer",  "Word",       "Boolean", "Float",
+                                        "Largeint", "BCD",      "Date",       "Time",    "DateTime",
+                                        "Bytes",    "VarBytes", "Blob",       "AutoInc", "Guid"};
     return QString::fromLatin1(names[static_cast<int>(kind)]);
 }
 
@@ -138,19 +139,19 @@ void Query::open() {
         SQLColAttributeW(statement.handle(), i, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr,
                          &autoIncrement);
         const qsizetype shown = std::min<qsizetype>(nameLength, qsizetype(std::size(name)) - 1);
-        columns_.append({QString::fromUtf16(name, shown),
-                         kindOfColumn(type, autoIncrement == SQL_TRUE)});
+        columns_.append(
+            {QString::fromUtf16(name, shown), kindOfColumn(type, autoIncrement == SQL_TRUE)});
     }
     for (const FieldDef& field : fields) {
         int found = -1;
         for (int c = 0; c < columns_.size() && found < 0; ++c)
             if (columns_[c].name.compare(field.name, Qt::CaseInsensitive) == 0) found = c;
-        if (found < 0)
-            throw KorvexError(QStringLiteral("Field '%1' not found").arg(field.name));
+        if (found < 0) throw KorvexError(QStringLiteral("Field '%1' not found").arg(field.name));
         if (!compatible(field.kind, columns_[found].kind))
-            throw KorvexError(QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
-                                  .arg(field.name, fieldKindName(field.kind),
-                                       fieldKindName(columns_[found].kind)));
+            throw KorvexError(
+                QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
+                    .arg(field.name, fieldKindName(field.kind),
+                         fieldKindName(columns_[found].kind)));
         boundColumn_.append(found);
     }
     if (count > 0) {
@@ -205,7 +206,8 @@ QDateTime Query::fieldDateTime(const QString& name) const {
     if (!value) return {};
     QDateTime moment = QDateTime::fromString(*value, QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
     if (!moment.isValid()) moment = QDateTime::fromString(*value, Qt::ISODateWithMs);
-    if (!moment.isValid()) moment = QDateTime::fromString(*value, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    if (!moment.isValid())
+        moment = QDateTime::fromString(*value, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     return moment;
 }
 

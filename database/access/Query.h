@@ -12,8 +12,26 @@ class Connection;
 // Kinds of a bound field and of a result column; the names are the ones the
 // error texts show.
 enum class FieldKind {
-    Unknown, String, WideString, Memo, WideMemo, SmallInt, Integer, Word, Boolean, Float,
-    Largeint, BCD, Date, Time, DateTime, Bytes, VarBytes, Blob, AutoInc, Guid
+    Unknown,
+    String,
+    WideString,
+    Memo,
+    WideMemo,
+    SmallInt,
+    Integer,
+    Word,
+    Boolean,
+    Float,
+    Largeint,
+    BCD,
+    Date,
+    Time,
+    DateTime,
+    Bytes,
+    VarBytes,
+    Blob,
+    AutoInc,
+    Guid
 };
 QString fieldKindName(FieldKind kind);
 
@@ -27,7 +45,7 @@ struct FieldDef {
 // A query with a fixed list of bound fields over a client-side static
 // cursor: opening reads the whole result and stands on its first row.
 class Query {
-public:
+  public:
     explicit Query(Connection& connection) : connection_(connection) {}
 
     QString sql;
@@ -45,7 +63,7 @@ public:
     // An invalid QDateTime for NULL or an empty result.
     QDateTime fieldDateTime(const QString& name) const;
 
-private:
+  private:
     struct Column {
         QString name;
         FieldKind kind = FieldKind::Unknown;

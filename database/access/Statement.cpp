@@ -7,8 +7,8 @@
 namespace korvex::db {
 
 Statement::Statement(Connection& connection) {
-    Diagnostics::check(SQLAllocHandle(SQL_HANDLE_STMT, connection.handle(), &stmt_),
-                       SQL_HANDLE_DBC, connection.handle(),
+    Diagnostics::check(SQLAllocHandle(SQL_HANDLE_STMT, connection.handle(), &stmt_), SQL_HANDLE_DBC,
+                       connection.handle(),
                        QStringLiteral("De opdracht kon niet worden aangemaakt"));
 }
 
@@ -25,8 +25,7 @@ void Statement::check(SQLRETURN rc, const QString& fallback) const {
 }
 
 void Statement::throwFor(SQLHSTMT stmt, const QString& fallback) {
-    throw KorvexError(
-        Diagnostics::message(Diagnostics::read(SQL_HANDLE_STMT, stmt), fallback));
+    throw KorvexError(Diagnostics::message(Diagnostics::read(SQL_HANDLE_STMT, stmt), fallback));
 }
 
 bool Statement::execute(const QString& text, int timeoutSeconds) {

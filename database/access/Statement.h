@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QString>
-
 #include <sql.h>
 #include <sqlext.h>
+
+#include <QString>
 
 namespace korvex::db {
 
@@ -11,7 +11,7 @@ class Connection;
 
 // One ODBC statement handle for one execution; freed on every path.
 class Statement {
-public:
+  public:
     explicit Statement(Connection& connection);
     ~Statement();
     Statement(const Statement&) = delete;
@@ -27,7 +27,7 @@ public:
     SQLHSTMT handle() const { return stmt_; }
     [[noreturn]] static void throwFor(SQLHSTMT stmt, const QString& fallback);
 
-private:
+  private:
     SQLHSTMT stmt_ = SQL_NULL_HSTMT;
 };
 

@@ -18,10 +18,14 @@ const LevenscyclusSoort& soort(Levenscyclus opdracht) {
         true, false, false, QStringLiteral("De database ontkoppelen van deze locatie?"),
         QStringLiteral(" werd met succes ontkoppeld")};
     switch (opdracht) {
-        case Levenscyclus::Aanmaken: return aanmaken;
-        case Levenscyclus::Koppelen: return koppelen;
-        case Levenscyclus::Verwijderen: return verwijderen;
-        case Levenscyclus::Ontkoppelen: break;
+        case Levenscyclus::Aanmaken:
+            return aanmaken;
+        case Levenscyclus::Koppelen:
+            return koppelen;
+        case Levenscyclus::Verwijderen:
+            return verwijderen;
+        case Levenscyclus::Ontkoppelen:
+            break;
     }
     return ontkoppelen;
 }
@@ -52,7 +56,8 @@ QStringList batchRegels(Levenscyclus opdracht, const QString& naam, const QStrin
                     QStringLiteral("@filename2 = '") + log + u'\'',
                     scheiding};
         case Levenscyclus::Verwijderen:
-            return {useMaster, scheiding, QStringLiteral("DROP DATABASE ") + naam + u' ', scheiding};
+            return {useMaster, scheiding, QStringLiteral("DROP DATABASE ") + naam + u' ',
+                    scheiding};
         case Levenscyclus::Ontkoppelen:
             break;
     }

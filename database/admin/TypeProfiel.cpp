@@ -37,8 +37,8 @@ QStringList profielRegels(TypeProfiel profiel) {
         const QString kolom = QString::fromLatin1(k.kolom);
         const QString formule =
             QString::fromLatin1(profiel == TypeProfiel::Taxi ? k.taxi : k.koerier);
-        regels << QStringLiteral("Alter Table ") + tabel + QStringLiteral(" Drop Column ") +
-                      kolom + u';';
+        regels << QStringLiteral("Alter Table ") + tabel + QStringLiteral(" Drop Column ") + kolom +
+                      u';';
         regels << QStringLiteral("Alter Table ") + tabel + QStringLiteral(" Add ") + kolom +
                       QStringLiteral(" As ") + formule + u';';
     }

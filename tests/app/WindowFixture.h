@@ -19,7 +19,7 @@ namespace korvex::test {
 // TDS peer that knows the login "sa"/"geheim" and the databases master and
 // KORVEX_42.
 class WindowWithServer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         QString error;
         ASSERT_TRUE(peer.start(&error)) << error.toStdString();

@@ -11,7 +11,9 @@ using test::TdsType;
 
 namespace {
 
-QString crlf(const QStringList& lines) { return lines.join("\r\n") + "\r\n"; }
+QString crlf(const QStringList& lines) {
+    return lines.join("\r\n") + "\r\n";
+}
 
 struct Opdracht {
     const char* naam;
@@ -23,22 +25,28 @@ struct Opdracht {
 
 const std::vector<Opdracht>& opdrachten() {
     static const std::vector<Opdracht> lijst{
-        {"aanmaken", &THoofdscherm::Button4Click,
+        {"aanmaken",
+         &THoofdscherm::Button4Click,
          "Een nieuwe database aanmaken op de gekozen locatie?",
          "De database KORVEX_42 werd met succes aangemaakt",
          {"USE master", ";", "CREATE DATABASE KORVEX_42 ", "ON", "( NAME = KORVEX_42_dat,",
           "FILENAME = 'D:\\SQL\\KORVEX_42.mdf') ", "LOG ON", "(NAME = 'KORVEX_42_log',",
           "FILENAME = 'D:\\SQL\\KORVEX_42_log.ldf')", ";"}},
-        {"koppelen", &THoofdscherm::Button5Click, "De database koppelen met de gekozen locatie?",
+        {"koppelen",
+         &THoofdscherm::Button5Click,
+         "De database koppelen met de gekozen locatie?",
          "De database KORVEX_42 werd met succes gekoppeld",
          {"USE master", ";", "EXEC sp_attach_db @dbname = 'KORVEX_42',",
           "@filename1 = 'D:\\SQL\\KORVEX_42.mdf',", "@filename2 = 'D:\\SQL\\KORVEX_42_log.ldf'",
           ";"}},
-        {"verwijderen", &THoofdscherm::Button6Click,
+        {"verwijderen",
+         &THoofdscherm::Button6Click,
          "De database verwijderen op de gekozen locatie?",
          "De database KORVEX_42 werd met succes verwijderd",
          {"USE master", ";", "DROP DATABASE KORVEX_42 ", ";"}},
-        {"ontkoppelen", &THoofdscherm::Button7Click, "De database ontkoppelen van deze locatie?",
+        {"ontkoppelen",
+         &THoofdscherm::Button7Click,
+         "De database ontkoppelen van deze locatie?",
          "De database KORVEX_42 werd met succes ontkoppeld",
          {"USE master", ";", "EXEC sp_detach_db 'KORVEX_42','false'", ";"}},
     };
@@ -48,9 +56,12 @@ const std::vector<Opdracht>& opdrachten() {
 TdsType tdsTypeOf(db::FieldKind kind) {
     switch (kind) {
         case db::FieldKind::Integer:
-        case db::FieldKind::AutoInc: return TdsType::Int;
-        case db::FieldKind::DateTime: return TdsType::DateTime;
-        default: return TdsType::VarChar;
+        case db::FieldKind::AutoInc:
+            return TdsType::Int;
+        case db::FieldKind::DateTime:
+            return TdsType::DateTime;
+        default:
+            return TdsType::VarChar;
     }
 }
 
@@ -61,13 +72,20 @@ TdsReply bedrijfsrij(bool metRij, const QString& zonderKolom = {}) {
     for (const auto& veld : Bedrijfsgegevens::velden()) {
         if (veld.name == zonderKolom) continue;
         kolommen.push_back({veld.name, tdsTypeOf(veld.kind), veld.size ? veld.size : 0});
-        if (veld.name == "por_inlogcode") rij << "beheerder";
-        else if (veld.name == "por_paswoord") rij << "w8woord";
-        else if (veld.name == "bdr_pincode") rij << "4711";
-        else if (veld.name == "bdr_btwnummer") rij << "NL001";
-        else if (veld.kind == db::FieldKind::DateTime) rij << QVariant();
-        else if (veld.kind == db::FieldKind::String) rij << "x";
-        else rij << 1;
+        if (veld.name == "por_inlogcode")
+            rij << "beheerder";
+        else if (veld.name == "por_paswoord")
+            rij << "w8woord";
+        else if (veld.name == "bdr_pincode")
+            rij << "4711";
+        else if (veld.name == "bdr_btwnummer")
+            rij << "NL001";
+        else if (veld.kind == db::FieldKind::DateTime)
+            rij << QVariant();
+        else if (veld.kind == db::FieldKind::String)
+            rij << "x";
+        else
+            rij << 1;
     }
     std::vector<test::TdsRow> rijen;
     if (metRij) rijen.push_back(rij);
@@ -176,7 +194,8 @@ TEST_F(Beheer, CreateThatCannotConnectLeavesOnlyALogLine) {
     const QStringList regels = window->Logboek->toPlainText().split('\n');
     ASSERT_EQ(regels.size(), 2);
     EXPECT_EQ(regels[0], "eerder");
-    EXPECT_TRUE(regels[1].contains("Cannot open database \"KORVEX_NIEUW\"")) << regels[1].toStdString();
+    EXPECT_TRUE(regels[1].contains("Cannot open database \"KORVEX_NIEUW\""))
+        << regels[1].toStdString();
     EXPECT_TRUE(sent().isEmpty());
 }
 
@@ -217,8 +236,9 @@ TEST_F(Beheer, StandaardBedrijfWritesTheReportAndThePincode) {
               "BTW nummer: NL001");
     EXPECT_EQ(window->P_PINCODE->text(), "4711");
     EXPECT_EQ(window->RzPageControl1->currentWidget(), window->TabSheet3);
-    EXPECT_EQ(sent(), QStringList({"select * from bedrijven\r\nINNER JOIN PORTAAL ON "
-                                   "por_bedrijf=bdr_id\r\nand por_groep=500\r\nwhere bdr_id=1\r\n"}));
+    EXPECT_EQ(sent(),
+              QStringList({"select * from bedrijven\r\nINNER JOIN PORTAAL ON "
+                           "por_bedrijf=bdr_id\r\nand por_groep=500\r\nwhere bdr_id=1\r\n"}));
     EXPECT_EQ(peer.logins().back().database, "KORVEX_42");
     EXPECT_TRUE(window->ADO2.isOpen());
 }
@@ -230,8 +250,8 @@ TEST_F(Beheer, StandaardBedrijfWithoutARowOrWithAMissingColumn) {
     window->Button10Click();
     EXPECT_TRUE(platform.dialogs.empty());
     EXPECT_EQ(window->Logboek->toPlainText().split('\n').mid(3),
-              QStringList({"Inlognaam: ", "Paswoord: ", "Bedrijfsnummer: 1", "Pincode: ",
-                           "BTW nummer: "}));
+              QStringList(
+                  {"Inlognaam: ", "Paswoord: ", "Bedrijfsnummer: 1", "Pincode: ", "BTW nummer: "}));
     EXPECT_EQ(window->P_PINCODE->text(), "");
 
     peer.clearBatchRules();
@@ -256,8 +276,9 @@ TEST_F(Beheer, BtwNummerSendsThreeLinesThenReports) {
     EXPECT_EQ(platform.dialogs[1].kind, DialogKind::Information);
     EXPECT_EQ(platform.dialogs[1].text, "Het BTW nummer werd met succes gewijzigd.");
     ASSERT_GE(sent().size(), 1);
-    EXPECT_EQ(sent()[0],
-              "USE KORVEX_42\r\n;\r\nUPDATE dbo.Bedrijven set bdr_btwnummer='NL001'where bdr_id=1\r\n");
+    EXPECT_EQ(
+        sent()[0],
+        "USE KORVEX_42\r\n;\r\nUPDATE dbo.Bedrijven set bdr_btwnummer='NL001'where bdr_id=1\r\n");
     EXPECT_TRUE(window->Logboek->toPlainText().endsWith("BTW nummer: NL001"));
 }
 

@@ -7,8 +7,8 @@
 
 #include "app/ConfiguratieBestand.h"
 #include "platform/KorvexError.h"
-#include "tests/support/TempFolder.h"
 #include "tests/support/Bestanden.h"
+#include "tests/support/TempFolder.h"
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>

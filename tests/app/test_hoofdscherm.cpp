@@ -16,9 +16,9 @@
 #include <QToolButton>
 
 #include "app/Hoofdscherm.h"
-#include "verinfo/kivVerInfo.h"
 #include "tests/support/ScriptedPlatform.h"
 #include "tests/support/TempFolder.h"
+#include "verinfo/kivVerInfo.h"
 
 using namespace korvex;
 
@@ -75,7 +75,8 @@ TEST(Hoofdscherm, FirstStartMakesTheWorkingFoldersAndShowsTheDefaults) {
     EXPECT_EQ(w.LocatieDatabase->text(), QDir::toNativeSeparators(folder.path() + "DATABASES"));
     EXPECT_EQ(w.BTWnummer->text(), "");
     EXPECT_FALSE(w.P_UPDATES->isChecked());
-    EXPECT_EQ(w.SaveDialog1.initialFolder, QDir::toNativeSeparators(folder.path() + "Databases/Defs"));
+    EXPECT_EQ(w.SaveDialog1.initialFolder,
+              QDir::toNativeSeparators(folder.path() + "Databases/Defs"));
     EXPECT_EQ(w.OpenDialog1.initialFolder, w.SaveDialog1.initialFolder);
     EXPECT_EQ(w.windowTitle(), "Zelvo Korvex® SQL Server Configuratie");
     EXPECT_TRUE(platform.dialogs.empty());
@@ -155,8 +156,8 @@ TEST(Hoofdscherm, LayoutHasTheFixedSizeTabsCaptionsAndLabels) {
         EXPECT_EQ(c.button->toolTip(), c.hint) << c.text.toStdString();
         EXPECT_EQ(c.button->statusTip(), c.hint) << c.text.toStdString();
     }
-    EXPECT_EQ(w.Button8->height(), 2 * w.Button4->height() + (w.Button7->y() - w.Button5->y() -
-                                                               w.Button5->height()));
+    EXPECT_EQ(w.Button8->height(),
+              2 * w.Button4->height() + (w.Button7->y() - w.Button5->y() - w.Button5->height()));
     EXPECT_EQ(w.Button9->width(), w.Button5->geometry().right() - w.Button4->x() + 1);
     EXPECT_EQ(w.Button13->height(), 65);
     EXPECT_EQ(w.P_UPDATES->text(), "Automatisch controleren op software updates");
@@ -167,10 +168,10 @@ TEST(Hoofdscherm, LayoutHasTheFixedSizeTabsCaptionsAndLabels) {
     EXPECT_EQ(w.LocatieDatabase->statusTip(), "");
 
     const QStringList labels = labelTexts(w.TabSheet2);
-    for (const char* pair : {"SQL server->P_SQLSERVER", "Inlognaam->P_INLOGNAAM",
-                             "Paswoord->P_PASWOORD", "Database->P_DATABASE", "VKM ID->P_VKMID",
-                             "Pincode->P_PINCODE", "Locatie->LocatieDatabase",
-                             "BTW nummer->BTWnummer"})
+    for (const char* pair :
+         {"SQL server->P_SQLSERVER", "Inlognaam->P_INLOGNAAM", "Paswoord->P_PASWOORD",
+          "Database->P_DATABASE", "VKM ID->P_VKMID", "Pincode->P_PINCODE",
+          "Locatie->LocatieDatabase", "BTW nummer->BTWnummer"})
         EXPECT_TRUE(labels.contains(pair)) << pair;
     EXPECT_EQ(w.P_VKMID->accessibleName(), "VKM ID");
 }
@@ -228,9 +229,9 @@ TEST(Hoofdscherm, ShowPlaysSignoffOnceAndMissingClipsAreSilent) {
 
 TEST(Hoofdscherm, FifteenDistinctClipsAreStoredAsWave) {
     QSet<QByteArray> contents;
-    for (const char* name : {"SIGNOFF", "ERROR", "BUDDYOFF", "BUDDYON", "CHIME", "LEFT", "NEG",
-                             "NEWMSG", "ONLINE", "PAS", "RING", "ROOM", "SIGNON", "SWITCH",
-                             "TYPE"}) {
+    for (const char* name :
+         {"SIGNOFF", "ERROR", "BUDDYOFF", "BUDDYON", "CHIME", "LEFT", "NEG", "NEWMSG", "ONLINE",
+          "PAS", "RING", "ROOM", "SIGNON", "SWITCH", "TYPE"}) {
         QFile clip(QString(":/WAVE/") + name);
         ASSERT_TRUE(clip.open(QIODevice::ReadOnly)) << name;
         const QByteArray data = clip.readAll();

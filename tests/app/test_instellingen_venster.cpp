@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QDir>
 #include <QPushButton>
 #include <memory>
 
@@ -34,7 +34,7 @@ struct Sessie {
 };
 
 class Instellingen : public ::testing::Test {
-protected:
+  protected:
     QString settings() const { return folder.file("KorvexSQLServer.xml"); }
     test::TempFolder folder;
     test::ScriptedPlatform platform{folder.path()};
@@ -57,10 +57,12 @@ TEST_F(Instellingen, FirstRunEndingNormallyWritesTheExactFile) {
               "    <P_PINCODE_Text/>\r\n"
               "    <P_SQLSERVER_Text>PC01\\SQLEXPRESS</P_SQLSERVER_Text>\r\n"
               "    <P_VKMID_Text/>\r\n"
-              "    <LocatieDatabase_Text>" + location + "</LocatieDatabase_Text>\r\n"
-              "    <BTWnummer_Text/>\r\n"
-              "  </Hoofdscherm>\r\n"
-              "</Configuration>\r\n");
+              "    <LocatieDatabase_Text>" +
+                  location +
+                  "</LocatieDatabase_Text>\r\n"
+                  "    <BTWnummer_Text/>\r\n"
+                  "  </Hoofdscherm>\r\n"
+                  "</Configuration>\r\n");
 }
 
 TEST_F(Instellingen, StoredValuesWinOverTheCreationDefaultsAtTheNextStart) {
@@ -79,9 +81,10 @@ TEST_F(Instellingen, StoredValuesWinOverTheCreationDefaultsAtTheNextStart) {
 }
 
 TEST_F(Instellingen, AFormVersionThatIsNotANumberKeepsTheDefaultsForThatRun) {
-    test::Schrijf(settings(),
-             "<?xml version=\"1.0\"?><Configuration><Hoofdscherm><FormVersion>abc</FormVersion>"
-             "<P_SQLSERVER_Text>ANDERS</P_SQLSERVER_Text></Hoofdscherm></Configuration>");
+    test::Schrijf(
+        settings(),
+        "<?xml version=\"1.0\"?><Configuration><Hoofdscherm><FormVersion>abc</FormVersion>"
+        "<P_SQLSERVER_Text>ANDERS</P_SQLSERVER_Text></Hoofdscherm></Configuration>");
     {
         Sessie run(platform);
         EXPECT_EQ(run->P_SQLSERVER->text(), "PC01\\SQLEXPRESS");
@@ -98,7 +101,8 @@ TEST_F(Instellingen, ABrokenFileStartsWithDefaultsAndIsKeptAsBackup) {
         EXPECT_EQ(run->P_SQLSERVER->text(), "PC01\\SQLEXPRESS");
         EXPECT_TRUE(platform.dialogs.empty());
     }
-    EXPECT_EQ(test::Lees(settings() + ".bak"), "<Configuration><Hoofdscherm><P_SQLSERVER_Text>HANDWERK");
+    EXPECT_EQ(test::Lees(settings() + ".bak"),
+              "<Configuration><Hoofdscherm><P_SQLSERVER_Text>HANDWERK");
     EXPECT_TRUE(test::Lees(settings()).contains("<FormVersion>0</FormVersion>"));
 }
 
@@ -135,9 +139,11 @@ TEST_F(Instellingen, SaveThenOpenAConfigurationFileShowsItAfterTheRestart) {
         EXPECT_TRUE(platform.dialogs.empty()) << "no message follows a save";
     }
     const QByteArray location = QDir::toNativeSeparators(folder.path() + "DATABASES").toLatin1();
-    EXPECT_EQ(test::Lees(zkd + ".zkd"), "P_SQLSERVER=SRV9\\SQL\r\nP_INLOGNAAM=sa\r\nP_PASWOORD=p=w\r\n"
-                                     "P_DATABASE=master\r\nP_VKMID= 42 \r\nP_PINCODE=\r\n"
-                                     "LocatieDatabase=" + location + "\r\nBTWnummer=NL001\r\n");
+    EXPECT_EQ(test::Lees(zkd + ".zkd"),
+              "P_SQLSERVER=SRV9\\SQL\r\nP_INLOGNAAM=sa\r\nP_PASWOORD=p=w\r\n"
+              "P_DATABASE=master\r\nP_VKMID= 42 \r\nP_PINCODE=\r\n"
+              "LocatieDatabase=" +
+                  location + "\r\nBTWnummer=NL001\r\n");
     {
         Sessie run(platform);
         run->P_SQLSERVER->setText("IETS\\ANDERS");
@@ -170,9 +176,10 @@ TEST_F(Instellingen, FilesThatCannotBeWrittenOrOpenedReachTheStandardErrorBox) {
     run->Button12->click();
     ASSERT_EQ(platform.dialogs.size(), 1u);
     EXPECT_EQ(platform.dialogs[0].type, "error");
-    EXPECT_TRUE(platform.dialogs[0].text.startsWith("Cannot create file \"" +
-                                                    QDir::toNativeSeparators(missingFolder) + "\". ") ||
-                platform.dialogs[0].text.startsWith("Cannot create file \"" + missingFolder + "\". "))
+    EXPECT_TRUE(
+        platform.dialogs[0].text.startsWith("Cannot create file \"" +
+                                            QDir::toNativeSeparators(missingFolder) + "\". ") ||
+        platform.dialogs[0].text.startsWith("Cannot create file \"" + missingFolder + "\". "))
         << platform.dialogs[0].text.toStdString();
     EXPECT_FALSE(QFile::exists(missingFolder));
 

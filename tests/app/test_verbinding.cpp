@@ -16,7 +16,8 @@ TEST_F(Verbinding, TestVerbindingOpensWithTheTypedValuesAndOnlyOnce) {
     EXPECT_TRUE(w.ADO.isOpen());
     EXPECT_EQ(w.ADO.connectionString(),
               "Provider=SQLOLEDB.1;Password=geheim;Persist Security Info=True;User ID=sa;"
-              "Initial Catalog=KORVEX_42;Data Source=" + peer.server());
+              "Initial Catalog=KORVEX_42;Data Source=" +
+                  peer.server());
     auto logins = peer.logins();
     ASSERT_EQ(logins.size(), 1u);
     EXPECT_EQ(logins[0].user, "sa");
@@ -63,7 +64,8 @@ TEST_F(Verbinding, ValueTheDriverFormCannotCarryIsRefusedWithADialog) {
     platform.answer(DialogResult::OK);
     w.Button3->click();
     ASSERT_EQ(platform.dialogs.size(), 1u);
-    EXPECT_TRUE(platform.dialogs[0].text.contains("Paswoord")) << platform.dialogs[0].text.toStdString();
+    EXPECT_TRUE(platform.dialogs[0].text.contains("Paswoord"))
+        << platform.dialogs[0].text.toStdString();
     EXPECT_TRUE(peer.logins().empty());
 }
 

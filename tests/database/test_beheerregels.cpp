@@ -13,8 +13,8 @@ TEST(Verbindingsinstellingen, CompanyDatabaseNameAndValidVkmIds) {
     EXPECT_EQ(Verbindingsinstellingen::bedrijfsDatabaseNaam(""), "KORVEX_");
     for (const char* ok : {"42", " 42 ", "Abc_9", "\t7\r\n"})
         EXPECT_TRUE(Verbindingsinstellingen::geldigeVkmId(ok)) << ok;
-    for (const char* bad : {"", "   ", "42; DROP DATABASE master", "42'", "4 2", "42]", "4-2",
-                            "42\"", "é"})
+    for (const char* bad :
+         {"", "   ", "42; DROP DATABASE master", "42'", "4 2", "42]", "4-2", "42\"", "é"})
         EXPECT_FALSE(Verbindingsinstellingen::geldigeVkmId(bad)) << bad;
 }
 
@@ -30,7 +30,8 @@ TEST(TypeProfiel, TaxiStartsWithTheDocumentedPairAndBothHaveTwelveLines) {
     ASSERT_EQ(taxi.size(), 12);
     ASSERT_EQ(koerier.size(), 12);
     EXPECT_EQ(taxi[0], "Alter Table Opdrachtregels Drop Column reg_totaal;");
-    EXPECT_EQ(taxi[1], "Alter Table Opdrachtregels Add reg_totaal As ([reg_eenheidsprijs]*[reg_aantal]);");
+    EXPECT_EQ(taxi[1],
+              "Alter Table Opdrachtregels Add reg_totaal As ([reg_eenheidsprijs]*[reg_aantal]);");
     EXPECT_EQ(koerier[11], "Alter Table Planning Add pla_netto As ([pla_bedrag]);");
 }
 

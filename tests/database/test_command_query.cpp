@@ -19,7 +19,7 @@ using test::TdsType;
 namespace {
 
 class AccessTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         QString error;
         ASSERT_TRUE(peer.start(&error)) << error.toStdString();
@@ -81,13 +81,13 @@ TEST_F(AccessTest, CommandTimeoutEndsADelayedBatchWithTheDriversMessage) {
 
 TEST_F(AccessTest, QueryReadsBoundFieldsAsTextNullAndEmptyResultsAsEmpty) {
     peer.onBatch("from bedrijven",
-                 TdsReply().resultSet({{"bdr_id", TdsType::Int},
-                                       {"bdr_pincode", TdsType::VarChar, 55},
-                                       {"bdr_naam", TdsType::NVarChar, 50},
-                                       {"bdr_start", TdsType::DateTime}},
-                                      {{1, "8812", QVariant(), QDateTime(QDate(2024, 3, 5),
-                                                                         QTime(14, 7, 9))},
-                                       {2, "x", "y", QVariant()}}));
+                 TdsReply().resultSet(
+                     {{"bdr_id", TdsType::Int},
+                      {"bdr_pincode", TdsType::VarChar, 55},
+                      {"bdr_naam", TdsType::NVarChar, 50},
+                      {"bdr_start", TdsType::DateTime}},
+                     {{1, "8812", QVariant(), QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9))},
+                      {2, "x", "y", QVariant()}}));
     peer.onBatch("from leeg", TdsReply().resultSet({{"bdr_pincode", TdsType::VarChar}}, {}));
     Query query(connection);
     query.sql = "select * from bedrijven\r\n";
@@ -115,9 +115,9 @@ TEST_F(AccessTest, QueryReadsBoundFieldsAsTextNullAndEmptyResultsAsEmpty) {
 }
 
 TEST_F(AccessTest, QueryRefusesResultsLackingOrMistypingABoundField) {
-    peer.onBatch("select", TdsReply().resultSet({{"bdr_id", TdsType::VarChar},
-                                                 {"bdr_pincode", TdsType::VarChar}},
-                                                {{"1", "2"}}));
+    peer.onBatch("select", TdsReply().resultSet(
+                               {{"bdr_id", TdsType::VarChar}, {"bdr_pincode", TdsType::VarChar}},
+                               {{"1", "2"}}));
     struct Case {
         FieldDef field;
         QString message;

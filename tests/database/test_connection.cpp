@@ -15,7 +15,7 @@ using namespace korvex::db;
 namespace {
 
 class ConnectionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         QString error;
         ASSERT_TRUE(peer.start(&error)) << error.toStdString();
@@ -43,7 +43,8 @@ TEST(ConnectionString, DriverFormQuotesSeparatorsAndRefusesClosingBraces) {
         {{"host", "sa", "", "master"}, "Driver={FreeTDS};Server=host;UID=sa;PWD=;Database=master;"},
         {{"host\\SQLEXPRESS", "sa", "x", "m"},
          "Driver={FreeTDS};Server=host\\SQLEXPRESS;UID=sa;PWD=x;Database=m;"},
-        {{"host,1433", "sa", "x", "m"}, "Driver={FreeTDS};Server=host,1433;UID=sa;PWD=x;Database=m;"},
+        {{"host,1433", "sa", "x", "m"},
+         "Driver={FreeTDS};Server=host,1433;UID=sa;PWD=x;Database=m;"},
         {{"host", "sa", "a;b", "m"}, "Driver={FreeTDS};Server=host;UID=sa;PWD={a;b};Database=m;"},
         {{"host", "sa", "a=b", "m"}, "Driver={FreeTDS};Server=host;UID=sa;PWD={a=b};Database=m;"},
         {{"host", "s{a", "x", "m"}, "Driver={FreeTDS};Server=host;UID={s{a};PWD=x;Database=m;"},
@@ -56,11 +57,13 @@ TEST(ConnectionString, DriverFormQuotesSeparatorsAndRefusesClosingBraces) {
     for (const Case& c : cases) {
         const QString what = c.values.password + "/" + c.values.catalog;
         if (c.expected.isEmpty()) {
-            EXPECT_TRUE(test::FoutVan([&] { Connection::odbcString("FreeTDS", c.values); })
-                            .contains("bevat het teken \"}\""))
+            EXPECT_TRUE(test::FoutVan([&] {
+                            Connection::odbcString("FreeTDS", c.values);
+                        }).contains("bevat het teken \"}\""))
                 << what.toStdString();
         } else {
-            EXPECT_EQ(Connection::odbcString("FreeTDS", c.values), c.expected) << what.toStdString();
+            EXPECT_EQ(Connection::odbcString("FreeTDS", c.values), c.expected)
+                << what.toStdString();
         }
     }
 }

@@ -22,7 +22,8 @@ TEST(KorvexApplication, ErrorEscapingAHandlerReachesTheStandardErrorBoxAndTheLoo
     QTimer::singleShot(5, [&] { later = true; });
     QElapsedTimer waited;
     waited.start();
-    while (!later && waited.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (!later && waited.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
     app->setPlatform(nullptr);
 
     ASSERT_EQ(platform.dialogs.size(), 2u);

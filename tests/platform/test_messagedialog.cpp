@@ -74,8 +74,8 @@ TEST(MessageDialog, CaptionAndIconFollowTheKind) {
 }
 
 TEST(MessageDialog, ButtonsReturnTheirOwnResultAndHelpLeavesTheBoxStanding) {
-    auto box = QtPlatform::buildMessageDialog("Vraag", DialogKind::Confirmation,
-                                              BtnYes | BtnNo | BtnHelp);
+    auto box =
+        QtPlatform::buildMessageDialog("Vraag", DialogKind::Confirmation, BtnYes | BtnNo | BtnHelp);
     box->show();
     QApplication::processEvents();
     for (QAbstractButton* b : box->buttons())
@@ -93,8 +93,14 @@ TEST(StandardErrorBox, AppendsAFullStopOnlyAfterCharactersAboveTheFullStop) {
         QString shown;
     };
     const Case cases[] = {
-        {"Klaar.", "Klaar."}, {"Pas op!", "Pas op!"}, {"a,", "a,"},  {"spatie ", "spatie "},
-        {"", ""},             {"Fout a", "Fout a."},  {"Fout:", "Fout:."}, {"Fout/", "Fout/."},
+        {"Klaar.", "Klaar."},
+        {"Pas op!", "Pas op!"},
+        {"a,", "a,"},
+        {"spatie ", "spatie "},
+        {"", ""},
+        {"Fout a", "Fout a."},
+        {"Fout:", "Fout:."},
+        {"Fout/", "Fout/."},
         {"Fout-", "Fout-"},
     };
     for (const Case& c : cases)

@@ -8,7 +8,10 @@ TEST(Tekst, TrimsBlanksAndControlCharactersOnlyAtTheEdges) {
     EXPECT_EQ(Tekst::trimmed(" 42 "), "42");
     EXPECT_EQ(Tekst::trimmed("\t\r\n4 2\x01"), "4 2");
     EXPECT_EQ(Tekst::trimmed("   "), "");
-    EXPECT_EQ(Tekst::trimmed(QString::fromUtf8("\xC2\xA0" "x")), QString::fromUtf8("\xC2\xA0" "x"));
+    EXPECT_EQ(Tekst::trimmed(QString::fromUtf8("\xC2\xA0"
+                                               "x")),
+              QString::fromUtf8("\xC2\xA0"
+                                "x"));
 }
 
 TEST(Tekst, BatchEndsEveryLineWithCrLfTheLastIncluded) {

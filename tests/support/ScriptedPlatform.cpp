@@ -90,7 +90,9 @@ std::optional<QString> ScriptedPlatform::pickFolder(const QString& startFolder) 
     return fileAnswer(QStringLiteral("folder"));
 }
 
-void ScriptedPlatform::playSound(const QString& resourcePath) { sounds << resourcePath; }
+void ScriptedPlatform::playSound(const QString& resourcePath) {
+    sounds << resourcePath;
+}
 
 bool ScriptedPlatform::shellOpen(const QString& target) {
     opened << target;
@@ -102,6 +104,8 @@ bool ScriptedPlatform::startProgram(const QString& program, const QStringList& a
     return true;
 }
 
-void ScriptedPlatform::processPendingEvents() { QCoreApplication::processEvents(); }
+void ScriptedPlatform::processPendingEvents() {
+    QCoreApplication::processEvents();
+}
 
 }  // namespace korvex::test

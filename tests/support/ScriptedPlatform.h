@@ -11,11 +11,11 @@ namespace korvex::test {
 
 // A dialog as the operator would have seen it.
 struct ShownDialog {
-    QString type;     // "message", "system" or "error"
+    QString type;  // "message", "system" or "error"
     QString caption;
     QString text;
-    QStringList buttons;   // texts in display order
-    QString defaultButton; // text of the default button, empty when none
+    QStringList buttons;    // texts in display order
+    QString defaultButton;  // text of the default button, empty when none
     DialogKind kind = DialogKind::Custom;
     SystemBoxRequest system;  // the request, for system boxes
 };
@@ -24,7 +24,7 @@ struct ShownDialog {
 // queue and fails the running test when a dialog appears that nobody
 // scripted.
 class ScriptedPlatform : public Platform {
-public:
+  public:
     explicit ScriptedPlatform(QString programFolder = QString());
 
     // Answers for the next dialogs of any type, in order.
@@ -59,7 +59,7 @@ public:
     QDateTime now() override { return clock; }
     void processPendingEvents() override;
 
-private:
+  private:
     DialogResult show(ShownDialog dialog);
     std::optional<QString> fileAnswer(const QString& what);
 

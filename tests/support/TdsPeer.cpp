@@ -14,26 +14,46 @@ namespace {
 
 QString typeName(TdsType type) {
     switch (type) {
-        case TdsType::TinyInt: return QStringLiteral("tinyint");
-        case TdsType::SmallInt: return QStringLiteral("smallint");
-        case TdsType::Int: return QStringLiteral("int");
-        case TdsType::BigInt: return QStringLiteral("bigint");
-        case TdsType::Bit: return QStringLiteral("bit");
-        case TdsType::Float: return QStringLiteral("float");
-        case TdsType::Real: return QStringLiteral("real");
-        case TdsType::Money: return QStringLiteral("money");
-        case TdsType::SmallMoney: return QStringLiteral("smallmoney");
-        case TdsType::DateTime: return QStringLiteral("datetime");
-        case TdsType::SmallDateTime: return QStringLiteral("smalldatetime");
-        case TdsType::Date: return QStringLiteral("date");
-        case TdsType::Decimal: return QStringLiteral("decimal");
-        case TdsType::Numeric: return QStringLiteral("numeric");
-        case TdsType::UniqueIdentifier: return QStringLiteral("uniqueidentifier");
-        case TdsType::VarChar: return QStringLiteral("varchar");
-        case TdsType::Char: return QStringLiteral("char");
-        case TdsType::NVarChar: return QStringLiteral("nvarchar");
-        case TdsType::NChar: return QStringLiteral("nchar");
-        case TdsType::VarBinary: return QStringLiteral("varbinary");
+        case TdsType::TinyInt:
+            return QStringLiteral("tinyint");
+        case TdsType::SmallInt:
+            return QStringLiteral("smallint");
+        case TdsType::Int:
+            return QStringLiteral("int");
+        case TdsType::BigInt:
+            return QStringLiteral("bigint");
+        case TdsType::Bit:
+            return QStringLiteral("bit");
+        case TdsType::Float:
+            return QStringLiteral("float");
+        case TdsType::Real:
+            return QStringLiteral("real");
+        case TdsType::Money:
+            return QStringLiteral("money");
+        case TdsType::SmallMoney:
+            return QStringLiteral("smallmoney");
+        case TdsType::DateTime:
+            return QStringLiteral("datetime");
+        case TdsType::SmallDateTime:
+            return QStringLiteral("smalldatetime");
+        case TdsType::Date:
+            return QStringLiteral("date");
+        case TdsType::Decimal:
+            return QStringLiteral("decimal");
+        case TdsType::Numeric:
+            return QStringLiteral("numeric");
+        case TdsType::UniqueIdentifier:
+            return QStringLiteral("uniqueidentifier");
+        case TdsType::VarChar:
+            return QStringLiteral("varchar");
+        case TdsType::Char:
+            return QStringLiteral("char");
+        case TdsType::NVarChar:
+            return QStringLiteral("nvarchar");
+        case TdsType::NChar:
+            return QStringLiteral("nchar");
+        case TdsType::VarBinary:
+            return QStringLiteral("varbinary");
     }
     return QStringLiteral("int");
 }
@@ -41,7 +61,8 @@ QString typeName(TdsType type) {
 QJsonValue jsonValue(const QVariant& value) {
     if (!value.isValid() || value.isNull()) return QJsonValue(QJsonValue::Null);
     switch (value.typeId()) {
-        case QMetaType::Bool: return value.toBool();
+        case QMetaType::Bool:
+            return value.toBool();
         case QMetaType::Int:
         case QMetaType::UInt:
         case QMetaType::Short:
@@ -57,12 +78,16 @@ QJsonValue jsonValue(const QVariant& value) {
             // Past the range of a JSON integer the text form keeps every digit.
             return value.toString();
         case QMetaType::Double:
-        case QMetaType::Float: return value.toDouble();
+        case QMetaType::Float:
+            return value.toDouble();
         case QMetaType::QDateTime:
             return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-        case QMetaType::QDate: return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
-        case QMetaType::QByteArray: return QString::fromLatin1(value.toByteArray().toHex());
-        default: return value.toString();
+        case QMetaType::QDate:
+            return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+        case QMetaType::QByteArray:
+            return QString::fromLatin1(value.toByteArray().toHex());
+        default:
+            return value.toString();
     }
 }
 
@@ -88,22 +113,22 @@ TdsReply& TdsReply::done(qint64 rowCount) {
 
 TdsReply& TdsReply::error(int number, int severity, int state, const QString& message, int line,
                           const QString& procedure) {
-    items_.append(QJsonObject{{QStringLiteral("error"),
-                               QJsonObject{{QStringLiteral("number"), number},
-                                           {QStringLiteral("class"), severity},
-                                           {QStringLiteral("state"), state},
-                                           {QStringLiteral("message"), message},
-                                           {QStringLiteral("line"), line},
-                                           {QStringLiteral("procedure"), procedure}}}});
+    items_.append(QJsonObject{
+        {QStringLiteral("error"), QJsonObject{{QStringLiteral("number"), number},
+                                              {QStringLiteral("class"), severity},
+                                              {QStringLiteral("state"), state},
+                                              {QStringLiteral("message"), message},
+                                              {QStringLiteral("line"), line},
+                                              {QStringLiteral("procedure"), procedure}}}});
     return *this;
 }
 
 TdsReply& TdsReply::info(int number, const QString& message, int state) {
-    items_.append(QJsonObject{{QStringLiteral("info"),
-                               QJsonObject{{QStringLiteral("number"), number},
-                                           {QStringLiteral("class"), 0},
-                                           {QStringLiteral("state"), state},
-                                           {QStringLiteral("message"), message}}}});
+    items_.append(
+        QJsonObject{{QStringLiteral("info"), QJsonObject{{QStringLiteral("number"), number},
+                                                         {QStringLiteral("class"), 0},
+                                                         {QStringLiteral("state"), state},
+                                                         {QStringLiteral("message"), message}}}});
     return *this;
 }
 
@@ -124,9 +149,9 @@ TdsReply& TdsReply::resultSet(const std::vector<TdsColumn>& columns,
         for (const QVariant& v : row) r.append(jsonValue(v));
         values.append(r);
     }
-    items_.append(QJsonObject{
-        {QStringLiteral("result"),
-         QJsonObject{{QStringLiteral("columns"), cols}, {QStringLiteral("rows"), values}}}});
+    items_.append(
+        QJsonObject{{QStringLiteral("result"), QJsonObject{{QStringLiteral("columns"), cols},
+                                                           {QStringLiteral("rows"), values}}}});
     return *this;
 }
 
@@ -153,11 +178,19 @@ TdsPeer::TdsPeer() : databases_{QStringLiteral("master")} {
     logins_.insert(QStringLiteral("sa"), QStringLiteral("geheim"));
 }
 
-TdsPeer::~TdsPeer() { stop(); }
+TdsPeer::~TdsPeer() {
+    stop();
+}
 
-QString TdsPeer::journalPath() const { return dir_.filePath(QStringLiteral("journal.jsonl")); }
-QString TdsPeer::rulesPath() const { return dir_.filePath(QStringLiteral("rules.json")); }
-QString TdsPeer::server() const { return QStringLiteral("127.0.0.1,%1").arg(port_); }
+QString TdsPeer::journalPath() const {
+    return dir_.filePath(QStringLiteral("journal.jsonl"));
+}
+QString TdsPeer::rulesPath() const {
+    return dir_.filePath(QStringLiteral("rules.json"));
+}
+QString TdsPeer::server() const {
+    return QStringLiteral("127.0.0.1,%1").arg(port_);
+}
 bool TdsPeer::isRunning() const {
     return process_ && process_->state() == QProcess::Running;
 }
@@ -191,7 +224,8 @@ bool TdsPeer::start(QString* error) {
         process_->waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
     }
     line = process_->readLine().trimmed();
-    if (!line.startsWith("PORT ")) return fail(QString::fromUtf8("unexpected peer output: " + line));
+    if (!line.startsWith("PORT "))
+        return fail(QString::fromUtf8("unexpected peer output: " + line));
     bool ok = false;
     const uint port = line.mid(5).toUInt(&ok);
     if (!ok || port == 0 || port > 65535) return fail(QString::fromUtf8("bad port: " + line));
@@ -227,7 +261,8 @@ void TdsPeer::addDatabase(const QString& name) {
 }
 
 void TdsPeer::removeDatabase(const QString& name) {
-    databases_.removeIf([&](const QString& d) { return d.compare(name, Qt::CaseInsensitive) == 0; });
+    databases_.removeIf(
+        [&](const QString& d) { return d.compare(name, Qt::CaseInsensitive) == 0; });
     writeRules();
 }
 
@@ -256,8 +291,8 @@ void TdsPeer::writeRules() const {
     QJsonObject users;
     for (auto it = logins_.cbegin(); it != logins_.cend(); ++it) users.insert(it.key(), it.value());
     const QJsonObject rules{{QStringLiteral("logins"), users},
-                           {QStringLiteral("databases"), QJsonArray::fromStringList(databases_)},
-                           {QStringLiteral("batches"), batchRules_}};
+                            {QStringLiteral("databases"), QJsonArray::fromStringList(databases_)},
+                            {QStringLiteral("batches"), batchRules_}};
     // Replaced in one rename, so the peer never reads half a file.
     QSaveFile file(rulesPath());
     if (file.open(QIODevice::WriteOnly)) {
@@ -274,8 +309,7 @@ QList<QJsonObject> TdsPeer::entries(const QString& event) const {
     const QByteArray data = file.readAll();
     qsizetype start = 0;
     for (qsizetype end = data.indexOf('\n'); end >= 0; end = data.indexOf('\n', start)) {
-        const QJsonObject entry =
-            QJsonDocument::fromJson(data.mid(start, end - start)).object();
+        const QJsonObject entry = QJsonDocument::fromJson(data.mid(start, end - start)).object();
         if (entry.value(QStringLiteral("event")).toString() == event) result.append(entry);
         start = end + 1;
     }
@@ -332,7 +366,9 @@ QList<int> TdsPeer::disconnects() const {
     return result;
 }
 
-int TdsPeer::attentions() const { return int(entries(QStringLiteral("attention")).size()); }
+int TdsPeer::attentions() const {
+    return int(entries(QStringLiteral("attention")).size());
+}
 
 QStringList TdsPeer::transactionRequests() const {
     QStringList result;

@@ -38,8 +38,26 @@ struct TdsBatch {
 };
 
 enum class TdsType {
-    TinyInt, SmallInt, Int, BigInt, Bit, Float, Real, Money, SmallMoney, DateTime, SmallDateTime,
-    Date, Decimal, Numeric, UniqueIdentifier, VarChar, Char, NVarChar, NChar, VarBinary
+    TinyInt,
+    SmallInt,
+    Int,
+    BigInt,
+    Bit,
+    Float,
+    Real,
+    Money,
+    SmallMoney,
+    DateTime,
+    SmallDateTime,
+    Date,
+    Decimal,
+    Numeric,
+    UniqueIdentifier,
+    VarChar,
+    Char,
+    NVarChar,
+    NChar,
+    VarBinary
 };
 
 struct TdsColumn {
@@ -60,7 +78,7 @@ using TdsRow = QVariantList;
 // DONE. Errors and infos belong to the statement that the next done() or
 // resultSet() closes; a reply that does not end in a done gets one.
 class TdsReply {
-public:
+  public:
     TdsReply& done(qint64 rowCount = -1);  // -1: no row count
     TdsReply& error(int number, int severity, int state, const QString& message, int line = 1,
                     const QString& procedure = {});
@@ -74,7 +92,7 @@ public:
 
     QJsonObject toJson() const;
 
-private:
+  private:
     QJsonArray items_;
     int delayMs_ = 0;
     bool disconnect_ = false;
@@ -84,7 +102,7 @@ private:
 // driver logs in to. Rules may change at any time; the peer reads them again
 // for every login and batch.
 class TdsPeer {
-public:
+  public:
     TdsPeer();  // login "sa"/"geheim", database "master", no batch rules
     ~TdsPeer();
     TdsPeer(const TdsPeer&) = delete;
@@ -129,7 +147,7 @@ public:
     QString journalPath() const;
     QString rulesPath() const;
 
-private:
+  private:
     QList<QJsonObject> entries(const QString& event) const;
     void writeRules() const;
 

@@ -4,6 +4,8 @@ namespace korvex::test {
 
 TempFolder::TempFolder() : dir_(QDir::tempPath() + QStringLiteral("/korvex-test-XXXXXX")) {}
 
-QString TempFolder::path() const { return dir_.path() + u'/'; }
+QString TempFolder::path() const {
+    return dir_.path() + u'/';
+}
 
 }  // namespace korvex::test

@@ -7,12 +7,12 @@ namespace korvex::test {
 
 // A fresh folder for one test, removed afterwards; path() ends in "/".
 class TempFolder {
-public:
+  public:
     TempFolder();
     QString path() const;
     QString file(const QString& name) const { return path() + name; }
 
-private:
+  private:
     QTemporaryDir dir_;
 };
 

@@ -29,8 +29,7 @@ std::vector<Diag> diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
         SQLINTEGER native = 0;
         SQLWCHAR text[1024] = {};
         SQLSMALLINT length = 0;
-        const SQLRETURN rc =
-            SQLGetDiagRecW(type, handle, i, state, &native, text, 1024, &length);
+        const SQLRETURN rc = SQLGetDiagRecW(type, handle, i, state, &native, text, 1024, &length);
         if (!SQL_SUCCEEDED(rc)) break;
         result.push_back({QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5),
                           int(native),
@@ -41,7 +40,8 @@ std::vector<Diag> diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
 
 QString describe(const std::vector<Diag>& diags) {
     QStringList lines;
-    for (const Diag& d : diags) lines << QStringLiteral("%1 %2 %3").arg(d.state).arg(d.native).arg(d.text);
+    for (const Diag& d : diags)
+        lines << QStringLiteral("%1 %2 %3").arg(d.state).arg(d.native).arg(d.text);
     return lines.join(u'\n');
 }
 
@@ -51,11 +51,13 @@ bool hasDiag(const std::vector<Diag>& diags, int native, const QString& text) {
     return false;
 }
 
-std::u16string wide(const QString& s) { return s.toStdU16String(); }
+std::u16string wide(const QString& s) {
+    return s.toStdU16String();
+}
 
 // One ODBC environment and connection, freed at the end of the test.
 class Odbc {
-public:
+  public:
     Odbc() {
         SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
         SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
@@ -78,9 +80,9 @@ public:
 
     SQLRETURN connect(const QString& text) {
         std::u16string w = wide(text);
-        const SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, reinterpret_cast<SQLWCHAR*>(w.data()),
-                                               SQLSMALLINT(w.size()), nullptr, 0, nullptr,
-                                               SQL_DRIVER_NOPROMPT);
+        const SQLRETURN rc =
+            SQLDriverConnectW(dbc_, nullptr, reinterpret_cast<SQLWCHAR*>(w.data()),
+                              SQLSMALLINT(w.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
         connected_ = SQL_SUCCEEDED(rc);
         if (connected_) SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_);
         return rc;
@@ -120,7 +122,7 @@ public:
     std::vector<Diag> dbcDiags() const { return diagnostics(SQL_HANDLE_DBC, dbc_); }
     std::vector<Diag> stmtDiags() const { return diagnostics(SQL_HANDLE_STMT, stmt_); }
 
-private:
+  private:
     SQLHENV env_ = SQL_NULL_HENV;
     SQLHDBC dbc_ = SQL_NULL_HDBC;
     SQLHSTMT stmt_ = SQL_NULL_HSTMT;
@@ -128,7 +130,7 @@ private:
 };
 
 class TdsPeerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         QString error;
         ASSERT_TRUE(peer.start(&error)) << error.toStdString();
@@ -196,7 +198,8 @@ TEST_F(TdsPeerTest, LoginIsRefusedWithTheServerMessage) {
         SCOPED_TRACE(c.name);
         peer.clearJournal();
         Odbc odbc;
-        const SQLRETURN rc = odbc.connect(Odbc::connectionString(peer, c.user, c.password, c.database));
+        const SQLRETURN rc =
+            odbc.connect(Odbc::connectionString(peer, c.user, c.password, c.database));
         EXPECT_EQ(rc, SQL_ERROR);
         const auto diags = odbc.dbcDiags();
         EXPECT_TRUE(hasDiag(diags, c.native, c.text)) << describe(diags).toStdString();
@@ -213,8 +216,8 @@ TEST_F(TdsPeerTest, LoginRulesChangeBetweenSteps) {
     peer.addDatabase("Bedrijf");
     {
         Odbc odbc;
-        ASSERT_TRUE(SQL_SUCCEEDED(odbc.connect(
-            Odbc::connectionString(peer, "beheerder", "w8woord", "bedrijf"))))
+        ASSERT_TRUE(SQL_SUCCEEDED(
+            odbc.connect(Odbc::connectionString(peer, "beheerder", "w8woord", "bedrijf"))))
             << describe(odbc.dbcDiags()).toStdString();
         // The database change the server reports uses the server's spelling.
         SQLWCHAR name[64] = {};
@@ -263,8 +266,8 @@ TEST_F(TdsPeerTest, RepliesReachTheDriverWithStatusCountsAndMessages) {
     const std::vector<Case> cases = {
         {"done with count", TdsReply().done(7), SQL_SUCCESS, 7, 0, {}},
         {"plain done", TdsReply().done(), SQL_NO_DATA, -1, 0, {}},
-        {"error", TdsReply().error(2714, 16, 6, "There is already an object named 'X'."),
-         SQL_ERROR, 0, 2714, "There is already an object named 'X'."},
+        {"error", TdsReply().error(2714, 16, 6, "There is already an object named 'X'."), SQL_ERROR,
+         0, 2714, "There is already an object named 'X'."},
         {"error then done", TdsReply().error(50000, 16, 1, "Kapot").done(0), SQL_ERROR, 0, 50000,
          "Kapot"},
         {"info then done", TdsReply().info(0, "Bijna klaar").done(3), SQL_SUCCESS_WITH_INFO, 3, 0,
@@ -304,13 +307,13 @@ TEST_F(TdsPeerTest, ResultSetCarriesTypedValuesAndNulls) {
         {"bedrag", TdsType::Decimal, 0, 10, 2},
         {"saldo", TdsType::Money},
     };
-    peer.onBatch("FROM Bedrijven",
-                 TdsReply().resultSet(
-                     columns, {{42, qint64(9223372036854775807LL), true, "Jansen é €",
-                                QStringLiteral("€ 中文"), "2024-02-29 13:45:30.500", "-12345.67",
-                                "1234.5678"},
-                               {QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
-                                QVariant(), QVariant(), QVariant()}}));
+    peer.onBatch(
+        "FROM Bedrijven",
+        TdsReply().resultSet(columns, {{42, qint64(9223372036854775807LL), true, "Jansen é €",
+                                        QStringLiteral("€ 中文"), "2024-02-29 13:45:30.500",
+                                        "-12345.67", "1234.5678"},
+                                       {QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+                                        QVariant(), QVariant(), QVariant()}}));
     Odbc odbc;
     connect(odbc);
     ASSERT_EQ(odbc.exec("SELECT * FROM Bedrijven"), SQL_SUCCESS)
@@ -341,13 +344,16 @@ TEST_F(TdsPeerTest, ResultSetCarriesTypedValuesAndNulls) {
 TEST_F(TdsPeerTest, SeveralResultSetsAndRuleOrder) {
     const std::vector<TdsColumn> one = {{"a", TdsType::Int}};
     peer.onBatch(QRegularExpression("^select\\s+eerst", QRegularExpression::CaseInsensitiveOption),
-                 TdsReply().resultSet(one, {{1}}).done(4).resultSet({{"b", TdsType::NVarChar, 5}},
-                                                                    {{"x"}, {"y"}}));
+                 TdsReply()
+                     .resultSet(one, {{1}})
+                     .done(4)
+                     .resultSet({{"b", TdsType::NVarChar, 5}}, {{"x"}, {"y"}}));
     peer.onBatch("eerst", TdsReply().error(50000, 16, 1, "tweede regel"));
     Odbc odbc;
     connect(odbc);
 
-    ASSERT_EQ(odbc.exec("SELECT\r\n  EERST"), SQL_SUCCESS) << describe(odbc.stmtDiags()).toStdString();
+    ASSERT_EQ(odbc.exec("SELECT\r\n  EERST"), SQL_SUCCESS)
+        << describe(odbc.stmtDiags()).toStdString();
     EXPECT_EQ(odbc.fetchAll(), (std::vector<QStringList>{{"1"}}));
     ASSERT_EQ(SQLMoreResults(odbc.stmt()), SQL_SUCCESS);
     SQLLEN count = 0;
@@ -418,8 +424,9 @@ TEST_F(TdsPeerTest, EveryTdsVersionTheDriverSpeaksIsServed) {
         EXPECT_EQ(peer.logins()[0].tdsVersion, version);
 
         ASSERT_EQ(odbc.exec("ALLES"), SQL_SUCCESS) << describe(odbc.stmtDiags()).toStdString();
-        EXPECT_EQ(odbc.fetchAll(), (std::vector<QStringList>{
-                                       {"a", "b", "1099511627776", "1999-12-31 23:59:59.000"}}));
+        EXPECT_EQ(
+            odbc.fetchAll(),
+            (std::vector<QStringList>{{"a", "b", "1099511627776", "1999-12-31 23:59:59.000"}}));
         ASSERT_EQ(SQLMoreResults(odbc.stmt()), SQL_SUCCESS);
         SQLLEN count = 0;
         SQLRowCount(odbc.stmt(), &count);
