@@ -7,10 +7,15 @@ namespace korvex::db {
 
 void Command::execute() {
     connection_.open();
-    Statement statement(connection_);
-    if (!statement.execute(commandText, commandTimeout)) return;
-    // Every result must be read: an error of a later statement only shows here.
-    while (statement.nextResult()) {
+    try {
+        Statement statement(connection_);
+        if (!statement.execute(commandText, commandTimeout)) return;
+        // Every result must be read: an error of a later statement only shows here.
+        while (statement.nextResult()) {
+        }
+    } catch (...) {
+        connection_.forgetIfLost();
+        throw;
     }
 }
 

@@ -93,10 +93,23 @@ void Connection::open() {
 
 void Connection::close() {
     if (!isOpen()) return;
+    release();
+    if (afterDisconnect) afterDisconnect();
+}
+
+void Connection::release() {
     SQLDisconnect(dbc_);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
     dbc_ = SQL_NULL_HDBC;
-    if (afterDisconnect) afterDisconnect();
+}
+
+void Connection::forgetIfLost() {
+    if (!isOpen()) return;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (Diagnostics::succeeded(
+            SQLGetConnectAttrW(dbc_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+        dead == SQL_CD_TRUE)
+        release();
 }
 
 }  // namespace korvex::db

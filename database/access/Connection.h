@@ -45,6 +45,11 @@ class Connection {
     bool isOpen() const { return dbc_ != SQL_NULL_HDBC; }
     void open();
     void close();
+    // After a failure: a connection the server or network has dropped counts
+    // as closed again, so the next open builds a fresh one instead of every
+    // later command failing on the dead link. No disconnect event: nothing
+    // was closed with success.
+    void forgetIfLost();
     SQLHDBC handle() const { return dbc_; }
 
     static QString providerString(const ConnectionValues& values);
@@ -52,6 +57,7 @@ class Connection {
                               const QString& extra = QString());
 
   private:
+    void release();
     QString driver_;
     ConnectionValues values_;
     SQLHDBC dbc_ = SQL_NULL_HDBC;

@@ -114,62 +114,69 @@ QString fieldKindName(FieldKind kind) {
 void Query::open() {
     if (open_) return;
     connection_.open();
-    Statement statement(connection_);
-    columns_.clear();
-    rows_.clear();
-    boundColumn_.clear();
-    SQLSMALLINT count = 0;
-    bool more = statement.execute(sql, commandTimeout);
-    // Statements before the SELECT (USE, SET) give results without columns.
-    while (more) {
-        statement.check(SQLNumResultCols(statement.handle(), &count),
-                        QStringLiteral("Het resultaat kon niet worden gelezen"));
-        if (count > 0) break;
-        more = statement.nextResult();
-    }
-    for (SQLUSMALLINT i = 1; i <= SQLUSMALLINT(count); ++i) {
-        char16_t name[256] = {};
-        SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
-        SQLULEN size = 0;
-        statement.check(SQLDescribeColW(statement.handle(), i, reinterpret_cast<SQLWCHAR*>(name),
-                                        SQLSMALLINT(std::size(name)), &nameLength, &type, &size,
-                                        &digits, &nullable),
-                        QStringLiteral("Het resultaat kon niet worden gelezen"));
-        SQLLEN autoIncrement = SQL_FALSE;
-        SQLColAttributeW(statement.handle(), i, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr,
-                         &autoIncrement);
-        const qsizetype shown = std::min<qsizetype>(nameLength, qsizetype(std::size(name)) - 1);
-        columns_.append(
-            {QString::fromUtf16(name, shown), kindOfColumn(type, autoIncrement == SQL_TRUE)});
-    }
-    for (const FieldDef& field : fields) {
-        int found = -1;
-        for (int c = 0; c < columns_.size() && found < 0; ++c)
-            if (columns_[c].name.compare(field.name, Qt::CaseInsensitive) == 0) found = c;
-        if (found < 0) throw KorvexError(QStringLiteral("Field '%1' not found").arg(field.name));
-        if (!compatible(field.kind, columns_[found].kind))
-            throw KorvexError(
-                QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
-                    .arg(field.name, fieldKindName(field.kind),
-                         fieldKindName(columns_[found].kind)));
-        boundColumn_.append(found);
-    }
-    if (count > 0) {
-        for (;;) {
-            const SQLRETURN rc = SQLFetch(statement.handle());
-            if (rc == SQL_NO_DATA) break;
-            statement.check(rc, QStringLiteral("Het resultaat kon niet worden gelezen"));
-            QList<std::optional<QString>> row;
-            for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(count); ++c) {
-                bool isNull = false;
-                QString value = readText(statement.handle(), c, isNull);
-                row.append(isNull ? std::nullopt : std::optional<QString>(value));
+    try {
+        Statement statement(connection_);
+        columns_.clear();
+        rows_.clear();
+        boundColumn_.clear();
+        SQLSMALLINT count = 0;
+        bool more = statement.execute(sql, commandTimeout);
+        // Statements before the SELECT (USE, SET) give results without columns.
+        while (more) {
+            statement.check(SQLNumResultCols(statement.handle(), &count),
+                            QStringLiteral("Het resultaat kon niet worden gelezen"));
+            if (count > 0) break;
+            more = statement.nextResult();
+        }
+        for (SQLUSMALLINT i = 1; i <= SQLUSMALLINT(count); ++i) {
+            char16_t name[256] = {};
+            SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+            SQLULEN size = 0;
+            statement.check(
+                SQLDescribeColW(statement.handle(), i, reinterpret_cast<SQLWCHAR*>(name),
+                                SQLSMALLINT(std::size(name)), &nameLength, &type, &size, &digits,
+                                &nullable),
+                QStringLiteral("Het resultaat kon niet worden gelezen"));
+            SQLLEN autoIncrement = SQL_FALSE;
+            SQLColAttributeW(statement.handle(), i, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr,
+                             &autoIncrement);
+            const qsizetype shown = std::min<qsizetype>(nameLength, qsizetype(std::size(name)) - 1);
+            columns_.append(
+                {QString::fromUtf16(name, shown), kindOfColumn(type, autoIncrement == SQL_TRUE)});
+        }
+        for (const FieldDef& field : fields) {
+            int found = -1;
+            for (int c = 0; c < columns_.size() && found < 0; ++c)
+                if (columns_[c].name.compare(field.name, Qt::CaseInsensitive) == 0) found = c;
+            if (found < 0)
+                throw KorvexError(QStringLiteral("Field '%1' not found").arg(field.name));
+            if (!compatible(field.kind, columns_[found].kind))
+                throw KorvexError(
+                    QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
+                        .arg(field.name, fieldKindName(field.kind),
+                             fieldKindName(columns_[found].kind)));
+            boundColumn_.append(found);
+        }
+        if (count > 0) {
+            for (;;) {
+                const SQLRETURN rc = SQLFetch(statement.handle());
+                if (rc == SQL_NO_DATA) break;
+                statement.check(rc, QStringLiteral("Het resultaat kon niet worden gelezen"));
+                QList<std::optional<QString>> row;
+                for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(count); ++c) {
+                    bool isNull = false;
+                    QString value = readText(statement.handle(), c, isNull);
+                    row.append(isNull ? std::nullopt : std::optional<QString>(value));
+                }
+                rows_.append(row);
             }
-            rows_.append(row);
+            // A later statement of the batch may still fail.
+            while (statement.nextResult()) {
+            }
         }
-        // A later statement of the batch may still fail.
-        while (statement.nextResult()) {
-        }
+    } catch (...) {
+        connection_.forgetIfLost();
+        throw;
     }
     open_ = true;
 }

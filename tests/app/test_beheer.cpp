@@ -369,3 +369,46 @@ TEST_F(Beheer, TypeProfileNoSendsNothingAndARefusalShowsTheErrorOnly) {
     EXPECT_EQ(platform.dialogs[1].kind, DialogKind::Error);
     EXPECT_TRUE(platform.dialogs[1].text.startsWith("Cannot find the object \"Opdrachtregels\""));
 }
+
+TEST_F(Beheer, TimeoutAndLostConnectionAreReportedAndTheWindowGoesOn) {
+    window->ADOCommand.commandTimeout = 1;
+    window->P_VKMID->setText("42");
+    window->LocatieDatabase->setText("D:\\SQL");
+    peer.onBatch("sp_attach_db", TdsReply().delay(8000).done());
+    peer.onBatch("sp_detach_db", TdsReply().disconnect());
+
+    platform.answer(DialogResult::Yes);
+    platform.answer(DialogResult::OK);
+    window->Button5Click();
+    ASSERT_EQ(platform.dialogs.size(), 2u);
+    EXPECT_EQ(platform.dialogs[1].kind, DialogKind::Error);
+    EXPECT_FALSE(platform.dialogs[1].text.isEmpty());
+    EXPECT_FALSE(platform.dialogs[1].text.contains("met succes"));
+
+    platform.dialogs.clear();
+    platform.answer(DialogResult::Yes);
+    platform.answer(DialogResult::OK);
+    window->Button7Click();
+    ASSERT_EQ(platform.dialogs.size(), 2u);
+    EXPECT_EQ(platform.dialogs[1].kind, DialogKind::Error);
+    EXPECT_FALSE(platform.dialogs[1].text.contains("met succes"));
+
+    EXPECT_FALSE(window->ADO.isOpen()) << "a dropped connection counts as closed";
+    EXPECT_NE(window->statusText(), "Database met succes gesloten");
+
+    // Create, which does not close first, reconnects and succeeds.
+    platform.dialogs.clear();
+    platform.answer(DialogResult::Yes);
+    platform.answer(DialogResult::OK);
+    window->Button4Click();
+    ASSERT_EQ(platform.dialogs.size(), 2u);
+    EXPECT_EQ(platform.dialogs[1].text, "De database KORVEX_42 werd met succes aangemaakt");
+
+    // So does the next of the others.
+    platform.dialogs.clear();
+    platform.answer(DialogResult::Yes);
+    platform.answer(DialogResult::OK);
+    window->Button6Click();
+    ASSERT_EQ(platform.dialogs.size(), 2u);
+    EXPECT_EQ(platform.dialogs[1].text, "De database KORVEX_42 werd met succes verwijderd");
+}
