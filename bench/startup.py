@@ -67,6 +67,11 @@ def measure(display, program, title, env, args=()):
     with tempfile.TemporaryDirectory() as folder:
         exe = os.path.join(folder, os.path.basename(program))
         shutil.copy2(program, exe)
+        # The modules the program loads from its own folder go along.
+        bindir = os.path.dirname(program)
+        for name in os.listdir(bindir):
+            if name.startswith("korvex_geluid"):
+                shutil.copy2(os.path.join(bindir, name), folder)
         start = time.perf_counter()
         proc = subprocess.Popen([exe, *args], env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)

@@ -6,9 +6,10 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QLibrary>
+#include <QMetaObject>
 #include <QProcess>
 #include <QPushButton>
-#include <QSoundEffect>
 #include <QSysInfo>
 #include <QTimer>
 #include <QUrl>
@@ -214,11 +215,20 @@ void QtPlatform::playSound(const QString& resourcePath) {
     // The audio device is opened from the event loop, so that the caller (the
     // window being shown, a failing input test) never waits for it.
     QTimer::singleShot(0, &soundContext_, [this, resourcePath] {
-        if (!sound_) sound_ = std::make_unique<QSoundEffect>();
+        if (sound_ == nullptr && !soundUnavailable_) {
+            // Stays loaded for the rest of the run: the player lives in it.
+            QLibrary module(QCoreApplication::applicationDirPath() +
+                            QStringLiteral("/korvex_geluid"));
+            using Maak = QObject* (*)(QObject*);
+            if (auto maak = reinterpret_cast<Maak>(module.resolve("korvexMaakGeluidsspeler")))
+                sound_ = maak(&soundContext_);
+            soundUnavailable_ = sound_ == nullptr;
+        }
+        if (sound_ == nullptr) return;  // no player: silent, like a missing device
         // A new clip cuts off the one still playing.
-        sound_->stop();
-        sound_->setSource(QUrl(QStringLiteral("qrc") + resourcePath));
-        sound_->play();
+        QMetaObject::invokeMethod(sound_, "stop");
+        sound_->setProperty("source", QUrl(QStringLiteral("qrc") + resourcePath));
+        QMetaObject::invokeMethod(sound_, "play");
     });
 }
 

@@ -6,8 +6,6 @@
 
 #include "platform/Platform.h"
 
-class QSoundEffect;
-
 namespace korvex {
 
 // The Platform of the running program: Qt's dialogs, sound, shell and clock.
@@ -37,8 +35,9 @@ class QtPlatform : public Platform {
     static std::unique_ptr<QMessageBox> buildSystemMessageBox(const SystemBoxRequest& request);
 
   private:
-    QObject soundContext_;  // ends pending clips together with the platform
-    std::unique_ptr<QSoundEffect> sound_;
+    QObject soundContext_;  // owns the player; ends pending clips with the platform
+    QObject* sound_ = nullptr;
+    bool soundUnavailable_ = false;
 };
 
 }  // namespace korvex
