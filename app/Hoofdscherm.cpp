@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QStyleOptionTab>
 #include <QTabBar>
 #include <QToolButton>
 #include <QVBoxLayout>
