@@ -1,1 +1,0 @@
-target_sources(korvex_platform PRIVATE AnsiCodec.h AnsiCodec.cpp)
