@@ -2,10 +2,11 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "platform/AnsiCodec.h"
+#include "platform/Bestand.h"
 #include "platform/KorvexError.h"
+#include "platform/Tekst.h"
 
 namespace korvex {
 
@@ -51,30 +52,26 @@ void ConfiguratieBestand::Schrijven(const QString& pad, const QStringList& waard
         QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (info.exists() && (info.permissions() & schrijfbaar) == 0)
         throw KanNietMaken(pad, QStringLiteral("Permission denied"));
-    // Written beside the old file and renamed when complete; unbuffered so
-    // that a short write is seen here and not lost at commit.
-    QSaveFile bestand(pad);
-    if (!bestand.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw KanNietMaken(pad, bestand.errorString());
-    if (bestand.write(inhoud) != inhoud.size()) {
-        const QString reden = bestand.errorString();
-        bestand.cancelWriting();
-        throw KanNietMaken(pad, reden);
-    }
-    if (!bestand.commit()) throw KanNietMaken(pad, bestand.errorString());
+    QString reden;
+    if (!Bestand::Schrijf(pad, inhoud, &reden)) throw KanNietMaken(pad, reden);
 }
 
 QStringList ConfiguratieBestand::Lezen(const QString& pad) {
-    const QFileInfo info(pad);
-    // A pipe or device could block the window forever or never end.
-    if (info.exists() && !info.isFile())
-        throw KanNietOpenen(pad, info.isDir() ? QStringLiteral("Is a directory")
-                                              : QStringLiteral("Not a regular file"));
-    QFile bestand(pad);
-    if (!bestand.open(QIODevice::ReadOnly)) throw KanNietOpenen(pad, bestand.errorString());
-    const QByteArray inhoud = bestand.read(MaximaleLeesGrootte);
-    if (bestand.error() != QFileDevice::NoError) throw KanNietOpenen(pad, bestand.errorString());
-    return Ontleden(AnsiCodec::decodeWithBom(inhoud));
+    // Only a regular file: a pipe or device could block the window forever
+    // or never end.
+    const Bestand::Gelezen gelezen = Bestand::Lees(pad, MaximaleLeesGrootte);
+    if (gelezen.uitkomst != Bestand::Leesuitkomst::Gelezen) {
+        const bool map = gelezen.uitkomst == Bestand::Leesuitkomst::GeenGewoonBestand &&
+                         QFileInfo(pad).isDir();
+        throw KanNietOpenen(pad, map ? QStringLiteral("Is a directory") : gelezen.reden);
+    }
+    QStringList waarden = Ontleden(AnsiCodec::decodeWithBom(gelezen.inhoud));
+    // A field holds no more than this; cutting the value would change it
+    // without a word.
+    for (const QString& waarde : waarden)
+        if (waarde.size() > Tekst::MaximaleVeldLengte)
+            throw KanNietOpenen(pad, QStringLiteral("Value too long"));
+    return waarden;
 }
 
 QStringList ConfiguratieBestand::Ontleden(const QString& tekst) {

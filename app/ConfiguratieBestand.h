@@ -12,9 +12,10 @@ class ConfiguratieBestand {
     // The keys in the order of the file.
     static const QStringList& Sleutels();
 
-    // Only this many bytes of a file are read: eight short lines fit many
-    // times over, and a huge or endless file cannot exhaust memory or time.
-    static constexpr qint64 MaximaleLeesGrootte = 1024 * 1024;
+    // A larger file is refused rather than read in part: eight values of the
+    // longest a field holds fit many times over, and a huge file cannot
+    // exhaust memory or time.
+    static constexpr qint64 MaximaleLeesGrootte = 16 * 1024 * 1024;
 
     // Writes one line per key with the value of the same position (missing
     // values are empty), replacing an existing file only once the new one is
@@ -22,7 +23,9 @@ class ConfiguratieBestand {
     static void Schrijven(const QString& pad, const QStringList& waarden);
 
     // The eight values in key order; a key without a line gives empty text.
-    // Throws KorvexError "Cannot open file ...".
+    // Throws KorvexError "Cannot open file ..." also for a file that is not
+    // a regular file, is larger than MaximaleLeesGrootte or holds a value
+    // longer than a field takes.
     static QStringList Lezen(const QString& pad);
 
     // The values of the keys in a text that is already decoded.

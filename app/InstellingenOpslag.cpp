@@ -3,11 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/AnsiCodec.h"
+#include "platform/Bestand.h"
 #include "platform/KorvexError.h"
+#include "platform/Tekst.h"
 
 namespace korvex {
 
@@ -78,14 +81,14 @@ QString Ontsnappen(const QString& tekst, bool attribuut) {
     return uit;
 }
 
-QString Tekst(const char* utf8) {
+QString Utf8Tekst(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
 QString Attributen(pugi::xml_node knoop) {
     QString uit;
     for (pugi::xml_attribute a : knoop.attributes())
-        uit += u' ' + Tekst(a.name()) + QStringLiteral("=\"") + Ontsnappen(Tekst(a.value()), true) +
+        uit += u' ' + Utf8Tekst(a.name()) + QStringLiteral("=\"") + Ontsnappen(Utf8Tekst(a.value()), true) +
                u'"';
     return uit;
 }
@@ -94,78 +97,111 @@ bool IsTekst(pugi::xml_node knoop) {
     return knoop.type() == pugi::node_pcdata || knoop.type() == pugi::node_cdata;
 }
 
-void SchrijfKnoop(QString& uit, pugi::xml_node knoop, int niveau) {
+// The start of a node, or all of it when it has no element or other
+// non-text child. True when it opened an element whose children follow.
+bool SchrijfBegin(QString& uit, pugi::xml_node knoop, int niveau) {
     const QString inspringing(niveau * 2, u' ');
     switch (knoop.type()) {
         case pugi::node_element: {
-            const QString naam = Tekst(knoop.name());
+            const QString naam = Utf8Tekst(knoop.name());
             bool blok = false;
             QString tekst;
             for (pugi::xml_node kind : knoop.children()) {
                 if (IsTekst(kind))
-                    tekst += Tekst(kind.value());
+                    tekst += Utf8Tekst(kind.value());
                 else
                     blok = true;
             }
-            if (!blok) {
-                if (tekst.isEmpty())
-                    uit += inspringing + u'<' + naam + Attributen(knoop) + QStringLiteral("/>");
-                else
-                    uit += inspringing + u'<' + naam + Attributen(knoop) + u'>' +
-                           Ontsnappen(tekst, false) + QStringLiteral("</") + naam + u'>';
-                uit += kRegeleinde;
-                return;
+            if (blok) {
+                uit += inspringing + u'<' + naam + Attributen(knoop) + u'>' + kRegeleinde;
+                return true;
             }
-            uit += inspringing + u'<' + naam + Attributen(knoop) + u'>' + kRegeleinde;
-            for (pugi::xml_node kind : knoop.children()) SchrijfKnoop(uit, kind, niveau + 1);
-            uit += inspringing + QStringLiteral("</") + naam + u'>' + kRegeleinde;
-            return;
+            if (tekst.isEmpty())
+                uit += inspringing + u'<' + naam + Attributen(knoop) + QStringLiteral("/>");
+            else
+                uit += inspringing + u'<' + naam + Attributen(knoop) + u'>' +
+                       Ontsnappen(tekst, false) + QStringLiteral("</") + naam + u'>';
+            uit += kRegeleinde;
+            return false;
         }
         case pugi::node_comment:
-            uit += inspringing + QStringLiteral("<!--") + Tekst(knoop.value()) +
+            uit += inspringing + QStringLiteral("<!--") + Utf8Tekst(knoop.value()) +
                    QStringLiteral("-->") + kRegeleinde;
-            return;
+            return false;
         case pugi::node_pi: {
-            const QString waarde = Tekst(knoop.value());
-            uit += inspringing + QStringLiteral("<?") + Tekst(knoop.name()) +
+            const QString waarde = Utf8Tekst(knoop.value());
+            uit += inspringing + QStringLiteral("<?") + Utf8Tekst(knoop.name()) +
                    (waarde.isEmpty() ? QString() : u' ' + waarde) + QStringLiteral("?>") +
                    kRegeleinde;
-            return;
+            return false;
         }
         case pugi::node_doctype:
-            uit += inspringing + QStringLiteral("<!DOCTYPE ") + Tekst(knoop.value()) + u'>' +
+            uit += inspringing + QStringLiteral("<!DOCTYPE ") + Utf8Tekst(knoop.value()) + u'>' +
                    kRegeleinde;
-            return;
+            return false;
         case pugi::node_pcdata:
         case pugi::node_cdata:
             // Text between child elements gets a line of its own; the layout
             // blanks around elements are not content.
-            if (!Tekst(knoop.value()).trimmed().isEmpty())
-                uit += inspringing + Ontsnappen(Tekst(knoop.value()), false) + kRegeleinde;
-            return;
+            if (!Utf8Tekst(knoop.value()).trimmed().isEmpty())
+                uit += inspringing + Ontsnappen(Utf8Tekst(knoop.value()), false) + kRegeleinde;
+            return false;
         default:
-            return;  // the declaration is written first, on its own
+            return false;  // the declaration is written first, on its own
     }
+}
+
+// Walks the tree without recursion, so no depth of nesting can exhaust the
+// stack.
+void SchrijfBoom(QString& uit, const pugi::xml_document& document) {
+    pugi::xml_node knoop = document.first_child();
+    int niveau = 0;
+    while (knoop) {
+        if (SchrijfBegin(uit, knoop, niveau)) {
+            knoop = knoop.first_child();
+            ++niveau;
+            continue;
+        }
+        while (knoop && !knoop.next_sibling()) {
+            knoop = knoop.parent();
+            if (knoop.type() == pugi::node_document) {
+                knoop = pugi::xml_node();
+                break;
+            }
+            --niveau;
+            uit += QString(niveau * 2, u' ') + QStringLiteral("</") + Utf8Tekst(knoop.name()) + u'>' +
+                   kRegeleinde;
+        }
+        if (knoop) knoop = knoop.next_sibling();
+    }
+}
+
+// The deepest nesting of elements, counted without recursion.
+int Diepte(const pugi::xml_document& document) {
+    int diepste = 0;
+    int niveau = 0;
+    pugi::xml_node knoop = document.first_child();
+    while (knoop) {
+        if (knoop.type() == pugi::node_element) diepste = std::max(diepste, niveau + 1);
+        if (knoop.first_child()) {
+            knoop = knoop.first_child();
+            ++niveau;
+            continue;
+        }
+        while (knoop && !knoop.next_sibling()) {
+            knoop = knoop.parent();
+            --niveau;
+            if (knoop.type() == pugi::node_document) knoop = pugi::xml_node();
+        }
+        if (knoop) knoop = knoop.next_sibling();
+    }
+    return diepste;
 }
 
 int AlsGeheelGetal(const QString& tekst) {
     bool ok = false;
     const int waarde = tekst.toInt(&ok, 10);
     return ok ? waarde : -1;
-}
-
-// The previous file stays untouched until the new one is complete beside it.
-// Unbuffered, so that a short write (a full disk) shows in write()'s count:
-// a buffered save file can lose that failure at commit and rename a
-// shortened file into place.
-bool VeiligSchrijven(const QString& pad, const QByteArray& inhoud) {
-    QSaveFile bestand(pad);
-    if (!bestand.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
-    if (bestand.write(inhoud) != inhoud.size()) {
-        bestand.cancelWriting();
-        return false;
-    }
-    return bestand.commit();
 }
 
 }  // namespace
@@ -223,41 +259,59 @@ void InstellingenOpslag::Load() {
     document_.reset();
     alleenLezen_ = false;
     toegepast_ = false;
-    onleesbaar_ = false;
+    onleesbaar_ = Onleesbaar::Nee;
     onleesbareInhoud_.clear();
 
-    const QFileInfo info(bestand_);
-    if (!info.exists()) return;
-    // The owner's, group's and others' write bits stand for the read-only
-    // attribute; a failed open for writing would not tell, since an
-    // administrator may write anyway.
-    const auto schrijfbaar =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    alleenLezen_ = (info.permissions() & schrijfbaar) == 0;
-
-    QFile bestand(bestand_);
-    if (!bestand.open(QIODevice::ReadOnly)) {
-        // Never replace a file whose contents we have not seen.
-        alleenLezen_ = true;
-        return;
+    const Bestand::Gelezen gelezen = Bestand::Lees(bestand_, MaximaleGrootte);
+    if (gelezen.uitkomst == Bestand::Leesuitkomst::Gelezen ||
+        gelezen.uitkomst == Bestand::Leesuitkomst::TeGroot) {
+        // The owner's, group's and others' write bits stand for the read-only
+        // attribute; a failed open for writing would not tell, since an
+        // administrator may write anyway.
+        const auto schrijfbaar =
+            QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+        alleenLezen_ = (QFileInfo(bestand_).permissions() & schrijfbaar) == 0;
     }
-    const QByteArray inhoud = bestand.readAll();
-    if (bestand.error() != QFileDevice::NoError) {
-        alleenLezen_ = true;
-        return;
+    switch (gelezen.uitkomst) {
+        case Bestand::Leesuitkomst::Ontbreekt:
+            return;
+        case Bestand::Leesuitkomst::GeenGewoonBestand:
+            // A pipe or device holds no settings; at Write a file takes its place.
+            onleesbaar_ = Onleesbaar::Vervangen;
+            return;
+        case Bestand::Leesuitkomst::TeGroot:
+            // Kept as it is, but never read whole into memory.
+            onleesbaar_ = Onleesbaar::Kopieren;
+            return;
+        case Bestand::Leesuitkomst::NietLeesbaar:
+            // Never replace a file whose contents we have not seen.
+            alleenLezen_ = true;
+            return;
+        case Bestand::Leesuitkomst::Gelezen:
+            break;
     }
-
-    const QByteArray utf8 = AnsiCodec::decodeWithBom(inhoud).toUtf8();
+    const QByteArray utf8 = AnsiCodec::decodeWithBom(gelezen.inhoud).toUtf8();
     const unsigned opties = pugi::parse_default | pugi::parse_declaration | pugi::parse_comments |
                             pugi::parse_pi | pugi::parse_doctype | pugi::parse_ws_pcdata_single;
     const pugi::xml_parse_result resultaat =
         document_.load_buffer(utf8.constData(), size_t(utf8.size()), opties, pugi::encoding_utf8);
-    if (!resultaat || !document_.document_element()) {
+    if (!resultaat || !document_.document_element() || Diepte(document_) > MaximaleDiepte ||
+        !WaardenPassen()) {
         // Start from the defaults, but keep what the operator had.
         document_.reset();
-        onleesbaar_ = true;
-        onleesbareInhoud_ = inhoud;
+        onleesbaar_ = Onleesbaar::Bewaren;
+        onleesbareInhoud_ = gelezen.inhoud;
     }
+}
+
+bool InstellingenOpslag::WaardenPassen() const {
+    const pugi::xml_node sectie = Sectie();
+    for (const Element& e : elementen_) {
+        // Counted as the window's fields count: in UTF-16 code units.
+        const char* tekst = sectie.child(e.naam.constData()).text().get();
+        if (QString::fromUtf8(tekst).size() > Tekst::MaximaleVeldLengte) return false;
+    }
+    return true;
 }
 
 pugi::xml_node InstellingenOpslag::Sectie() const {
@@ -269,11 +323,11 @@ void InstellingenOpslag::Apply() {
     toegepast_ = true;
     const pugi::xml_node sectie = Sectie();
     const pugi::xml_node versie = sectie.child(kVersie);
-    if (versie && AlsGeheelGetal(Tekst(versie.text().get())) < 0) return;
+    if (versie && AlsGeheelGetal(Utf8Tekst(versie.text().get())) < 0) return;
     for (const Element& e : elementen_) {
         const pugi::xml_node knoop = sectie.child(e.naam.constData());
         if (!knoop) continue;
-        const QString waarde = Tekst(knoop.text().get());
+        const QString waarde = Utf8Tekst(knoop.text().get());
         try {
             e.waarde.set(e.waarde.boolean ? (AlsWaarheid(waarde) ? QStringLiteral("TRUE")
                                                                  : QStringLiteral("FALSE"))
@@ -322,7 +376,7 @@ QByteArray InstellingenOpslag::Inhoud() const {
     else
         uit += kStandaardDeclaratie;
     uit += kRegeleinde;
-    for (pugi::xml_node kind : document_.children()) SchrijfKnoop(uit, kind, 0);
+    SchrijfBoom(uit, document_);
     if (!document_.document_element())
         uit += u'<' + QLatin1String(kWortel) + QStringLiteral("/>") + kRegeleinde;
     return AnsiCodec::encode(uit);
@@ -331,12 +385,33 @@ QByteArray InstellingenOpslag::Inhoud() const {
 bool InstellingenOpslag::Write() {
     if (alleenLezen_) return false;
     if (!QDir().mkpath(QFileInfo(bestand_).absolutePath())) return false;
-    if (onleesbaar_) {
-        if (!VeiligSchrijven(BackupBestand(), onleesbareInhoud_)) return false;
-        onleesbaar_ = false;
-        onleesbareInhoud_.clear();
+    switch (onleesbaar_) {
+        case Onleesbaar::Nee:
+            break;
+        case Onleesbaar::Vervangen:
+            if (Bestand::IsGeenGewoonBestand(bestand_) && !QFile::remove(bestand_)) return false;
+            break;
+        case Onleesbaar::Bewaren:
+        case Onleesbaar::Kopieren: {
+            const bool bewaard = onleesbaar_ == Onleesbaar::Bewaren
+                                     ? Bestand::Schrijf(BackupBestand(), onleesbareInhoud_)
+                                     : Bestand::Kopieer(bestand_, BackupBestand());
+            // Where the folder takes no new file the copy cannot be made, and
+            // what was typed in this run matters more than a file the tool
+            // could not read. Anywhere else the unread file is not replaced
+            // without its copy.
+            if (!bewaard && MapNeemtBestandenAan()) return false;
+            break;
+        }
     }
-    return VeiligSchrijven(bestand_, Inhoud());
+    onleesbaar_ = Onleesbaar::Nee;
+    onleesbareInhoud_.clear();
+    return Bestand::Schrijf(bestand_, Inhoud());
+}
+
+bool InstellingenOpslag::MapNeemtBestandenAan() const {
+    QTemporaryFile proef(QFileInfo(bestand_).absolutePath() + QStringLiteral("/.korvex-XXXXXX"));
+    return proef.open();
 }
 
 }  // namespace korvex

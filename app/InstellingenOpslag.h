@@ -35,15 +35,26 @@ class InstellingenOpslag {
     InstellingenOpslag(const InstellingenOpslag&) = delete;
     InstellingenOpslag& operator=(const InstellingenOpslag&) = delete;
 
-    // Reads the file into memory. A missing file gives an empty document; a
-    // file that is not well-formed XML too, and it is kept as ".bak" at Write.
+    // Larger files are not read: the tool itself never writes one this big.
+    static constexpr qint64 MaximaleGrootte = 16 * 1024 * 1024;
+    // The file's layout indents two blanks a level, so a deeper file could
+    // not be written back at a size near what was read.
+    static constexpr int MaximaleDiepte = 64;
+
+    // Reads the file into memory. A missing file gives an empty document. A
+    // file that cannot be taken as settings (not well-formed XML, larger
+    // than MaximaleGrootte, nested deeper than MaximaleDiepte, a value
+    // longer than a field holds) gives an empty document too, and is kept
+    // as ".bak" at Write; a pipe or device in its place is replaced by a
+    // regular file.
     void Load();
     // Sets the controls from the stored values, once per run.
     void Apply();
     // Puts the controls' values into the document (not while read-only).
     void Collect();
     // Replaces the file with the document, only once the new contents are
-    // complete on disk. False when nothing was written.
+    // complete on disk; where the folder takes no new file, in place. False
+    // when nothing was written.
     bool Write();
 
     // The file had no write permission for anyone when it was loaded, or
@@ -66,7 +77,11 @@ class InstellingenOpslag {
         Waarde waarde;
     };
 
+    enum class Onleesbaar { Nee, Bewaren, Kopieren, Vervangen };
+
     pugi::xml_node Sectie() const;
+    bool WaardenPassen() const;
+    bool MapNeemtBestandenAan() const;
     static void ZetTekst(pugi::xml_node ouder, const QByteArray& naam, const QString& tekst);
 
     QString bestand_;
@@ -75,7 +90,7 @@ class InstellingenOpslag {
     pugi::xml_document document_;
     bool alleenLezen_ = false;
     bool toegepast_ = false;
-    bool onleesbaar_ = false;
+    Onleesbaar onleesbaar_ = Onleesbaar::Nee;
     QByteArray onleesbareInhoud_;
 };
 

@@ -25,4 +25,19 @@ QString Tekst::sqlLiteralBody(const QString& value) {
     return body;
 }
 
+bool Tekst::veiligVoorSql(const QString& value) {
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char16_t c = value.at(i).unicode();
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return false;
+        if (QChar::isHighSurrogate(c)) {
+            if (i + 1 == value.size() || !QChar::isLowSurrogate(value.at(i + 1).unicode()))
+                return false;
+            ++i;
+        } else if (QChar::isLowSurrogate(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace korvex

@@ -161,32 +161,73 @@ TEST(ConfiguratieBestand, ShortWriteKeepsTheOldFileAndIsReported) {
 }
 #endif
 
-TEST(ConfiguratieBestand, HugeBinaryAndEndlessFilesAreReadWithinBounds) {
+TEST(ConfiguratieBestand, HostileFilesAreRefusedWholeOrReadWithinBounds) {
     korvex::test::TempFolder tmp;
-    // A sparse file of 8 GiB: only the start is read, so a key beyond the
-    // bound is not seen.
-    const QString groot = tmp.file(QStringLiteral("groot.zkd"));
-    QFile f(groot);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("P_SQLSERVER=SRV\r\n");
-    ASSERT_TRUE(f.seek(ConfiguratieBestand::MaximaleLeesGrootte + 10));
-    f.write("\r\nP_INLOGNAAM=verborgen\r\n");
-    ASSERT_TRUE(f.resize(qint64(8) << 30));
-    f.close();
-    EXPECT_EQ(ConfiguratieBestand::Lezen(groot), Acht({{0, QStringLiteral("SRV")}}));
-
     std::mt19937 willekeur(42);
     QByteArray binair("\0\0\xFF", 3);
     for (int i = 0; i < 256 * 1024; ++i) binair.append(char(willekeur() & 0xFF));
     binair.insert(1000, QByteArray("\nP_VKMID=42\n"));
     Schrijf(tmp.file(QStringLiteral("binair.zkd")), binair);
     EXPECT_EQ(ConfiguratieBestand::Lezen(tmp.file(QStringLiteral("binair.zkd"))).value(4), "42");
+
+    // A value as long as a field takes comes in whole.
+    const QString lang = tmp.file(QStringLiteral("lang.zkd"));
+    Schrijf(lang, "P_PASWOORD=" + QByteArray(100000, 'p') + "\r\n");
+    EXPECT_EQ(ConfiguratieBestand::Lezen(lang).value(2).size(), 100000);
+
+    const struct {
+        const char* naam;
+        std::function<void(const QString&)> maak;
+        const char* reden;
+    } gevallen[] = {
+        // Cut short, it would lose the end of a value or a key without a word.
+        {"groot.zkd",
+         [](const QString& p) {
+             Schrijf(p, "P_SQLSERVER=SRV\r\n");
+             ASSERT_TRUE(QFile::resize(p, qint64(8) << 30));
+         },
+         "File too large"},
+        {"te-lang.zkd",
+         [](const QString& p) { Schrijf(p, "P_PASWOORD=" + QByteArray(100001, 'p') + "\r\n"); },
+         "Value too long"},
 #ifdef Q_OS_UNIX
-    // Opening a pipe nobody writes to would block the window forever.
-    const QString pijp = tmp.file(QStringLiteral("pijp.zkd"));
-    ASSERT_EQ(mkfifo(QFile::encodeName(pijp).constData(), 0600), 0);
-    EXPECT_TRUE(Melding([&] {
-                    ConfiguratieBestand::Lezen(pijp);
-                }).startsWith(QStringLiteral("Cannot open file \"%1\". ").arg(pijp)));
+        // Opening a pipe nobody writes to would block the window forever.
+        {"pijp.zkd",
+         [](const QString& p) { ASSERT_EQ(mkfifo(QFile::encodeName(p).constData(), 0600), 0); },
+         "Not a regular file"},
+        {"nul.zkd",
+         [](const QString& p) { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), p)); },
+         "Not a regular file"},
+#endif
+    };
+    for (const auto& g : gevallen) {
+        const QString pad = tmp.file(QString::fromLatin1(g.naam));
+        g.maak(pad);
+        EXPECT_EQ(Melding([&] { ConfiguratieBestand::Lezen(pad); }),
+                  QStringLiteral("Cannot open file \"%1\". %2").arg(pad, QLatin1String(g.reden)));
+    }
+#ifdef Q_OS_UNIX
+    // Saving onto a pipe would block as well.
+    EXPECT_EQ(Melding([&] { ConfiguratieBestand::Schrijven(tmp.file("pijp.zkd"), {}); }),
+              QStringLiteral("Cannot create file \"%1\". Not a regular file")
+                  .arg(tmp.file("pijp.zkd")));
 #endif
 }
+
+#ifdef Q_OS_UNIX
+TEST(ConfiguratieBestand, WritableFileInAReadOnlyFolderIsWrittenInPlace) {
+    korvex::test::TempFolder tmp;
+    const QString pad = tmp.file(QStringLiteral("x.zkd"));
+    Schrijf(pad, "P_SQLSERVER=OUD\r\n");
+    ASSERT_TRUE(QFile::setPermissions(tmp.path(), QFile::ReadOwner | QFile::ExeOwner));
+    QString melding;
+    {
+        korvex::test::AlsGewoneGebruiker gewoon;
+        melding = Melding([&] { ConfiguratieBestand::Schrijven(pad, {QStringLiteral("NIEUW")}); });
+    }
+    ASSERT_TRUE(QFile::setPermissions(tmp.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner));
+    EXPECT_EQ(melding, "<no error>");
+    EXPECT_EQ(ConfiguratieBestand::Lezen(pad).value(0), "NIEUW");
+}
+#endif

@@ -12,6 +12,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #endif
@@ -19,6 +20,7 @@
 using korvex::InstellingenOpslag;
 using korvex::KorvexError;
 
+using korvex::test::AlsGewoneGebruiker;
 using korvex::test::Lees;
 using korvex::test::Schrijf;
 
@@ -284,6 +286,94 @@ TEST_F(InstellingenOpslagTest, NotWellFormedFileStartsWithDefaultsAndIsKept) {
     EXPECT_EQ(Lees(pad), kEersteRun);
     EXPECT_EQ(Lees(pad + QStringLiteral(".bak")), kapot);
 }
+
+#ifdef Q_OS_UNIX
+TEST_F(InstellingenOpslagTest, HostileFilesStartWithDefaultsAndAreKeptOrReplaced) {
+    auto genest = [](int niveaus) {
+        QByteArray open, dicht;
+        for (int i = 1; i < niveaus; ++i) {
+            open += "<n>";
+            dicht.prepend("</n>");
+        }
+        return "<Configuration><Hoofdscherm><P_SQLSERVER_Text>DIEP</P_SQLSERVER_Text>"
+               "</Hoofdscherm>" +
+               open + dicht + "</Configuration>";
+    };
+    auto waarde = [](qsizetype lengte) {
+        return Sectie("<P_SQLSERVER_Text>" + QByteArray(lengte, 'w') + "</P_SQLSERVER_Text>");
+    };
+    const struct {
+        const char* wat;
+        std::function<void(const QString&)> maak;
+        QString server;  // shown after Apply
+        bool bewaard;    // kept as .bak
+    } gevallen[] = {
+        {"64 levels are read", [&](const QString& p) { Schrijf(p, genest(64)); }, "DIEP", false},
+        {"65 levels are not", [&](const QString& p) { Schrijf(p, genest(65)); },
+         "PC01\\SQLEXPRESS", true},
+        {"10,000 levels", [&](const QString& p) { Schrijf(p, genest(10000)); },
+         "PC01\\SQLEXPRESS", true},
+        {"a value as long as a field takes",
+         [&](const QString& p) { Schrijf(p, waarde(100000)); }, QString(100000, u'w'), false},
+        {"a longer value", [&](const QString& p) { Schrijf(p, waarde(100001)); },
+         "PC01\\SQLEXPRESS", true},
+        {"a file over 16 MiB",
+         [](const QString& p) {
+             Schrijf(p, Sectie("<P_SQLSERVER_Text>GROOT</P_SQLSERVER_Text>"));
+             ASSERT_TRUE(QFile::resize(p, 16 * 1024 * 1024 + 1));
+         },
+         "PC01\\SQLEXPRESS", true},
+        {"a named pipe",
+         [](const QString& p) { ASSERT_EQ(mkfifo(QFile::encodeName(p).constData(), 0600), 0); },
+         "PC01\\SQLEXPRESS", false},
+        {"a link to an endless device",
+         [](const QString& p) { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), p)); },
+         "PC01\\SQLEXPRESS", false},
+    };
+    for (const auto& g : gevallen) {
+        SCOPED_TRACE(g.wat);
+        QFile::remove(pad);
+        QFile::remove(pad + QStringLiteral(".bak"));
+        g.maak(pad);
+        QByteArray voor;
+        if (g.bewaard) voor = Lees(pad);
+        EXPECT_EQ(Run().sqlserver, g.server);
+        EXPECT_TRUE(geschreven);
+        const QFileInfo info(pad);
+        EXPECT_TRUE(info.isFile() && !info.isSymLink());
+        EXPECT_EQ(QFileInfo::exists(pad + QStringLiteral(".bak")), g.bewaard);
+        if (g.bewaard) {
+            EXPECT_EQ(Lees(pad + QStringLiteral(".bak")), voor);
+            EXPECT_EQ(Lees(pad), kEersteRun);
+        }
+        // Whatever was read is written back at a size near what was read.
+        EXPECT_LT(info.size(), 200000 + 64 * 1024);
+        // The next run reads the file written.
+        EXPECT_EQ(Run().sqlserver, g.server);
+    }
+}
+
+TEST_F(InstellingenOpslagTest, ReadOnlyFolderStillTakesTheSettingsInPlace) {
+    Run();
+    Schrijf(tmp.file(QStringLiteral("kapot.xml")), "<Configuration><Hoofd");
+    ASSERT_TRUE(QFile::setPermissions(tmp.path(), QFile::ReadOwner | QFile::ExeOwner));
+    {
+        AlsGewoneGebruiker gewoon;
+        Run([](Velden& v) { v.vkmid = QStringLiteral("42"); });
+        EXPECT_TRUE(geschreven);
+        // An unreadable file cannot get its copy here; what was typed counts.
+        Run({}, tmp.file(QStringLiteral("kapot.xml")));
+        EXPECT_TRUE(geschreven);
+    }
+    ASSERT_TRUE(QFile::setPermissions(tmp.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner));
+    EXPECT_TRUE(Lees(pad).contains("<P_VKMID_Text>42</P_VKMID_Text>"));
+    EXPECT_EQ(Lees(tmp.file(QStringLiteral("kapot.xml"))), kEersteRun);
+    QStringList bestanden = QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden);
+    bestanden.sort();
+    EXPECT_EQ(bestanden, QStringList({"KorvexSQLServer.xml", "kapot.xml"}));
+}
+#endif
 
 TEST_F(InstellingenOpslagTest, FailingControlDoesNotStopTheOthers) {
     Schrijf(pad, Sectie("<Eerste_Text>1</Eerste_Text><Kapot_Text>2</Kapot_Text>"

@@ -1,0 +1,168 @@
+#include "platform/Bestand.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace korvex {
+
+namespace {
+
+const QString kGeenGewoonBestand = QStringLiteral("Not a regular file");
+const QString kTeGroot = QStringLiteral("File too large");
+
+void ZetReden(QString* reden, const QString& tekst) {
+    if (reden) *reden = tekst;
+}
+
+// Opens for reading without ever blocking on a pipe, and checks the kind on
+// what was opened, so a name swapped in between cannot slip through.
+bool OpenRegulier(QFile& bestand, Bestand::Gelezen& uit) {
+#ifdef Q_OS_UNIX
+    const QByteArray naam = QFile::encodeName(bestand.fileName());
+    const int fd = ::open(naam.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        uit.uitkomst = errno == ENOENT ? Bestand::Leesuitkomst::Ontbreekt
+                                       : Bestand::Leesuitkomst::NietLeesbaar;
+        uit.reden = QString::fromLocal8Bit(strerror(errno));
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        uit.uitkomst = Bestand::Leesuitkomst::GeenGewoonBestand;
+        uit.reden = kGeenGewoonBestand;
+        return false;
+    }
+    if (!bestand.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        uit.uitkomst = Bestand::Leesuitkomst::NietLeesbaar;
+        uit.reden = bestand.errorString();
+        return false;
+    }
+    return true;
+#else
+    const QFileInfo info(bestand.fileName());
+    if (!info.exists()) {
+        uit.uitkomst = Bestand::Leesuitkomst::Ontbreekt;
+        uit.reden = QStringLiteral("No such file or directory");
+        return false;
+    }
+    if (!info.isFile()) {
+        uit.uitkomst = Bestand::Leesuitkomst::GeenGewoonBestand;
+        uit.reden = kGeenGewoonBestand;
+        return false;
+    }
+    if (!bestand.open(QIODevice::ReadOnly)) {
+        uit.uitkomst = Bestand::Leesuitkomst::NietLeesbaar;
+        uit.reden = bestand.errorString();
+        return false;
+    }
+    return true;
+#endif
+}
+
+// A save file that falls back to writing in place where the folder refuses
+// the file beside it; unbuffered, so that a short write (a full disk) shows
+// in write()'s count and is not lost at commit.
+bool OpenVoorVervangen(QSaveFile& bestand, QString* reden) {
+    if (Bestand::IsGeenGewoonBestand(bestand.fileName())) {
+        // Writing in place into a pipe would block; into a device, flood it.
+        ZetReden(reden, kGeenGewoonBestand);
+        return false;
+    }
+    bestand.setDirectWriteFallback(true);
+    if (!bestand.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        ZetReden(reden, bestand.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool Sluit(QSaveFile& bestand, QString* reden) {
+    if (bestand.commit()) return true;
+    ZetReden(reden, bestand.errorString());
+    return false;
+}
+
+bool Afbreken(QSaveFile& bestand, QString* reden) {
+    ZetReden(reden, bestand.errorString());
+    bestand.cancelWriting();
+    return false;
+}
+
+}  // namespace
+
+Bestand::Gelezen Bestand::Lees(const QString& pad, qint64 maximum) {
+    Gelezen uit;
+    QFile bestand(pad);
+    if (!OpenRegulier(bestand, uit)) return uit;
+    if (bestand.size() > maximum) {
+        uit.uitkomst = Leesuitkomst::TeGroot;
+        uit.reden = kTeGroot;
+        return uit;
+    }
+    // One byte more than allowed tells a file that grew since its size was
+    // taken from one that fits exactly.
+    QByteArray inhoud = bestand.read(maximum + 1);
+    if (bestand.error() != QFileDevice::NoError) {
+        uit.uitkomst = Leesuitkomst::NietLeesbaar;
+        uit.reden = bestand.errorString();
+        return uit;
+    }
+    if (inhoud.size() > maximum) {
+        uit.uitkomst = Leesuitkomst::TeGroot;
+        uit.reden = kTeGroot;
+        return uit;
+    }
+    uit.uitkomst = Leesuitkomst::Gelezen;
+    uit.inhoud = std::move(inhoud);
+    return uit;
+}
+
+bool Bestand::IsGeenGewoonBestand(const QString& pad) {
+    const QFileInfo info(pad);
+    // A dangling link is no file yet; writing creates its target.
+    return info.exists() && !info.isFile();
+}
+
+bool Bestand::Schrijf(const QString& pad, const QByteArray& inhoud, QString* reden) {
+    QSaveFile bestand(pad);
+    if (!OpenVoorVervangen(bestand, reden)) return false;
+    if (bestand.write(inhoud) != inhoud.size()) return Afbreken(bestand, reden);
+    return Sluit(bestand, reden);
+}
+
+bool Bestand::Kopieer(const QString& bron, const QString& doel, QString* reden) {
+    QFile invoer(bron);
+    Gelezen status;
+    if (!OpenRegulier(invoer, status)) {
+        ZetReden(reden, status.reden);
+        return false;
+    }
+    QSaveFile bestand(doel);
+    if (!OpenVoorVervangen(bestand, reden)) return false;
+    QByteArray blok(qsizetype(1) << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = invoer.read(blok.data(), blok.size());
+        if (n < 0) {
+            ZetReden(reden, invoer.errorString());
+            bestand.cancelWriting();
+            return false;
+        }
+        if (n == 0) break;
+        if (bestand.write(blok.constData(), n) != n) return Afbreken(bestand, reden);
+    }
+    return Sluit(bestand, reden);
+}
+
+}  // namespace korvex
