@@ -17,6 +17,7 @@
 #include <QTabBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "Deployment.h"
 #include "app/ConfiguratieBestand.h"
@@ -37,6 +38,7 @@ const QString gesloten = QStringLiteral("Database met succes gesloten");
 const QString vkmWaarschuwing = QStringLiteral("Voer een geldige VKM ID in en probeer opnieuw");
 const QString locatieWaarschuwing =
     QStringLiteral("Voer een locatie database in en probeer opnieuw");
+const QString btwWaarschuwing = QStringLiteral("Voer een geldig BTW nummer in en probeer opnieuw");
 
 QString foutTekst(const std::exception& fout) {
     if (auto* k = dynamic_cast<const KorvexError*>(&fout)) return k->message();
@@ -117,6 +119,8 @@ QLineEdit* invoer(QWidget* ouder, const QString& naam, const QString& label, con
     l->setGeometry(24, y + 3, 86, 16);
     auto* e = new QLineEdit(tekst, ouder);
     e->setObjectName(naam);
+    // Qt's default of 32,767 would cut a longer stored value without a word.
+    e->setMaxLength(Tekst::MaximaleVeldLengte);
     e->setGeometry(112, y, breedte, 22);
     if (!hint.isEmpty()) {
         e->setToolTip(hint);
@@ -259,8 +263,6 @@ THoofdscherm::THoofdscherm(Platform& platform, QWidget* parent)
     connect(LocatieDatabaseKiezen, &QToolButton::clicked, this,
             [this] { LocatieDatabaseKiezenClick(); });
 
-    volgHints();
-
     using W = InstellingenOpslag;
     opslag_ = std::make_unique<InstellingenOpslag>(
         platform_.programFolder() + QStringLiteral("KorvexSQLServer.xml"), objectName(),
@@ -402,24 +404,37 @@ void THoofdscherm::volgordeToetsenbord() {
 }
 
 void THoofdscherm::volgHints() {
-    // The hint of the control under the pointer, or of the nearest parent with
-    // one, is the application's current hint.
-    for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
+    // Every pointer move over the window passes its native window first,
+    // whichever widget it then goes to; moving from a control onto its
+    // parent's empty area sends the parent no Enter, so the widget under
+    // the pointer is followed on every move. The native window may be made
+    // anew, so this runs at every show; a filter installed twice runs once.
+    if (QWindow* venster = windowHandle()) venster->installEventFilter(this);
+}
+
+void THoofdscherm::hintOnder(const QPoint& plaats) {
+    QString hint;
+    for (QWidget* w = childAt(plaats); w != nullptr && w != this; w = w->parentWidget()) {
+        if (!w->statusTip().isEmpty()) {
+            hint = w->statusTip();
+            break;
+        }
+    }
+    if (hint != huidigeHint_) {
+        huidigeHint_ = hint;
+        apEventsHint(hint);
+    }
 }
 
 bool THoofdscherm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Enter) {
-        QString hint;
-        for (auto* w = qobject_cast<QWidget*>(watched); w != nullptr && w != this;
-             w = w->parentWidget()) {
-            if (!w->statusTip().isEmpty()) {
-                hint = w->statusTip();
+    if (watched == windowHandle()) {
+        switch (event->type()) {
+            case QEvent::MouseMove:
+            case QEvent::Enter:
+                hintOnder(static_cast<QSinglePointEvent*>(event)->position().toPoint());
                 break;
-            }
-        }
-        if (hint != huidigeHint_) {
-            huidigeHint_ = hint;
-            apEventsHint(hint);
+            default:
+                break;
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -431,10 +446,6 @@ bool THoofdscherm::event(QEvent* event) {
     if (event->type() == QEvent::StatusTip) {
         event->accept();
         return true;
-    }
-    if (event->type() == QEvent::Enter && huidigeHint_.size()) {
-        huidigeHint_.clear();
-        apEventsHint(QString());
     }
     return QWidget::event(event);
 }
@@ -493,6 +504,7 @@ void THoofdscherm::FormShow() {
 
 void THoofdscherm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    volgHints();
     if (getoond_) return;
     getoond_ = true;
     opslag_->Apply();
@@ -578,7 +590,8 @@ bool THoofdscherm::invoerGetest(bool foutGeluid) {
     const QString* melding = nullptr;
     if (!Verbindingsinstellingen::geldigeVkmId(P_VKMID->text()))
         melding = &vkmWaarschuwing;
-    else if (Tekst::trimmed(LocatieDatabase->text()).isEmpty())
+    else if (Tekst::trimmed(LocatieDatabase->text()).isEmpty() ||
+             !Tekst::veiligVoorSql(LocatieDatabase->text()))
         melding = &locatieWaarschuwing;
     if (melding == nullptr) return true;
     if (foutGeluid) ZelvoPlay(QStringLiteral("ERROR"));
@@ -684,8 +697,13 @@ void THoofdscherm::Button10Click() {
 }
 
 void THoofdscherm::Button11Click() {
-    if (!invoerGetest(false) || !serverGeopend([this](const QString& t) { foutDialoog(t); }))
+    if (!invoerGetest(false)) return;
+    // The number goes into the batch's text, which the driver would cut short.
+    if (!Tekst::veiligVoorSql(BTWnummer->text())) {
+        waarschuwing(btwWaarschuwing);
         return;
+    }
+    if (!serverGeopend([this](const QString& t) { foutDialoog(t); })) return;
     if (platform_.messageDialog(
             QStringLiteral("Wenst u het BTW nummer te wijzigen in de database?"),
             DialogKind::Warning, BtnYes | BtnNo) != DialogResult::Yes)

@@ -152,6 +152,7 @@ class THoofdscherm : public QWidget {
     void bouwType();
     void volgordeToetsenbord();
     void volgHints();
+    void hintOnder(const QPoint& plaats);
     void verzamelInstellingen();
     static InstellingenOpslag::Waarde opgeslagenTekst(QLineEdit* veld);
 

@@ -92,19 +92,6 @@ QString filterText(const FileFilter& filter) {
     return filter.description + QStringLiteral(" (") + filter.pattern + u')';
 }
 
-std::unique_ptr<QFileDialog> buildFileDialog(const FileDialogRequest& request) {
-    auto dialog = std::make_unique<QFileDialog>(QApplication::activeWindow(), request.title,
-                                                request.initialFolder);
-    QStringList filters;
-    for (const auto& filter : request.filters) filters << filterText(filter);
-    dialog->setNameFilters(filters);
-    if (request.filterIndex >= 0 && request.filterIndex < filters.size())
-        dialog->selectNameFilter(filters.at(request.filterIndex));
-    dialog->setDefaultSuffix(request.defaultExtension);
-    if (!request.fileName.isEmpty()) dialog->selectFile(request.fileName);
-    return dialog;
-}
-
 std::optional<QString> runFileDialog(QFileDialog& dialog) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first();
@@ -187,6 +174,21 @@ void QtPlatform::standardErrorBox(const QString& message) {
     request.text = MessageDialog::standardErrorText(message);
     request.icon = SystemIcon::Error;
     systemMessageBox(request);
+}
+
+std::unique_ptr<QFileDialog> QtPlatform::buildFileDialog(const FileDialogRequest& request) {
+    auto dialog = std::make_unique<QFileDialog>(QApplication::activeWindow(), request.title,
+                                                request.initialFolder);
+    QStringList filters;
+    for (const auto& filter : request.filters) filters << filterText(filter);
+    // The type entries show their texts alone; the patterns still apply.
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    dialog->setNameFilters(filters);
+    if (request.filterIndex >= 0 && request.filterIndex < filters.size())
+        dialog->selectNameFilter(filters.at(request.filterIndex));
+    dialog->setDefaultSuffix(request.defaultExtension);
+    if (!request.fileName.isEmpty()) dialog->selectFile(request.fileName);
+    return dialog;
 }
 
 std::optional<QString> QtPlatform::openFileDialog(const FileDialogRequest& request) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QObject>
 #include <memory>
@@ -33,6 +34,7 @@ class QtPlatform : public Platform {
     static std::unique_ptr<QMessageBox> buildMessageDialog(const QString& text, DialogKind kind,
                                                            DialogButtons buttons);
     static std::unique_ptr<QMessageBox> buildSystemMessageBox(const SystemBoxRequest& request);
+    static std::unique_ptr<QFileDialog> buildFileDialog(const FileDialogRequest& request);
 
   private:
     QObject soundContext_;  // owns the player; ends pending clips with the platform

@@ -174,6 +174,43 @@ TEST_F(Beheer, EmptyLocationWarnsEvenWhereTheBatchDoesNotUseIt) {
     EXPECT_TRUE(sent().isEmpty());
 }
 
+TEST_F(Beheer, TextTheDriverWouldCutShortIsRefusedBeforeAnythingIsSent) {
+    // The driver ends a command text at U+0000 or half a surrogate pair, and
+    // the server would run what came before.
+    const QString gevaarlijk[] = {QString("D:\\SQL") + QChar(0) + "X",
+                                  QString("D:\\SQL") + QChar(0xD800), QString("D:\\SQL\x1B"),
+                                  QString("D:\\SQL") + QChar(0xDC00) + QChar(0xD800)};
+    for (const QString& waarde : gevaarlijk) {
+        for (const Opdracht& o : opdrachten()) {
+            platform.dialogs.clear();
+            window->P_VKMID->setText("42");
+            window->LocatieDatabase->setText(waarde);
+            platform.answer(DialogResult::OK);
+            ((*window).*(o.klik))();
+            ASSERT_EQ(platform.dialogs.size(), 1u) << o.naam;
+            EXPECT_EQ(platform.dialogs[0].text, "Voer een locatie database in en probeer opnieuw");
+        }
+        platform.dialogs.clear();
+        window->LocatieDatabase->setText("D:\\SQL");
+        window->BTWnummer->setText(waarde);
+        platform.answer(DialogResult::OK);
+        window->Button11Click();
+        ASSERT_EQ(platform.dialogs.size(), 1u);
+        EXPECT_EQ(platform.dialogs[0].caption, "Korvex® waarschuwing");
+        EXPECT_EQ(platform.dialogs[0].text, "Voer een geldig BTW nummer in en probeer opnieuw");
+    }
+    EXPECT_TRUE(sent().isEmpty());
+    // A whole pair is one character and goes through.
+    peer.onBatch("select * from bedrijven", bedrijfsrij(true));
+    window->BTWnummer->setText(QString::fromUtf8("NL😀"));
+    platform.answer(DialogResult::Yes);
+    platform.answer(DialogResult::OK);
+    window->Button11Click();
+    ASSERT_GE(sent().size(), 1);
+    EXPECT_TRUE(sent()[0].contains(QString::fromUtf8("bdr_btwnummer='NL😀'where")))
+        << sent()[0].toStdString();
+}
+
 TEST_F(Beheer, LocationIsSentUntrimmedWithApostrophesDoubled) {
     window->P_VKMID->setText("42");
     window->LocatieDatabase->setText(" D:\\O'Brien\\");

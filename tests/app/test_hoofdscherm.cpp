@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QEnterEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +12,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTabBar>
+#include <QTest>
 #include <QToolButton>
 
 #include "app/Hoofdscherm.h"
@@ -24,9 +24,11 @@ using namespace korvex;
 
 namespace {
 
-void pointAt(QWidget* w) {
-    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), w->mapToGlobal(QPointF(1, 1)));
-    QApplication::sendEvent(w, &enter);
+// Moves the pointer onto a point of the widget, through the window system
+// as a real move does.
+void pointAt(QWidget* w, QPoint plaats = QPoint(2, 2)) {
+    QTest::mouseMove(w, plaats);
+    QApplication::processEvents();
 }
 
 QStringList labelTexts(QWidget* page) {
@@ -189,14 +191,29 @@ TEST(Hoofdscherm, KeyboardOrderFollowsTheOperatorsSequence) {
                            "LocatieDatabaseKiezen", "BTWnummer"}));
 }
 
-TEST(Hoofdscherm, HintsReachTheStatusBarAndControlsWithoutHintEmptyIt) {
+TEST(Hoofdscherm, HintsFollowThePointerAndEmptyAreasClearThem) {
     test::TempFolder folder;
     test::ScriptedPlatform platform(folder.path());
     THoofdscherm w(platform);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     pointAt(w.Button11);
     EXPECT_EQ(w.statusText(), "BTW nummer aanpassen");
-    pointAt(w.TabSheet1);
+    // From the button onto the empty part of its page: Qt sends the page no
+    // Enter, as the pointer never left it.
+    const QPoint leeg = w.TabSheet1->rect().bottomRight() - QPoint(3, 3);
+    ASSERT_EQ(w.TabSheet1->childAt(leeg), nullptr);
+    pointAt(w.TabSheet1, leeg);
     EXPECT_EQ(w.statusText(), "");
+    pointAt(w.Button1);
+    EXPECT_EQ(w.statusText(), "Toepassing afsluiten");
+    // The window's own background, right of the buttons and left of the picture.
+    const QPoint achtergrond = w.Button1->geometry().topRight() + QPoint(2, 2);
+    ASSERT_EQ(w.childAt(achtergrond), nullptr);
+    pointAt(&w, achtergrond);
+    EXPECT_EQ(w.statusText(), "");
+
+    w.RzPageControl1->setCurrentWidget(w.TabSheet2);
     pointAt(w.P_SQLSERVER);
     EXPECT_EQ(w.statusText(), "Locatie SQL server (IP adres / DNS )");
     QLabel* label = nullptr;
@@ -209,6 +226,9 @@ TEST(Hoofdscherm, HintsReachTheStatusBarAndControlsWithoutHintEmptyIt) {
     w.ADOAfterConnect();
     pointAt(w.Button3);
     EXPECT_EQ(w.statusText(), "Database met succes geopend");
+    pointAt(w.Button3, QPoint(5, 5));
+    EXPECT_EQ(w.statusText(), "Database met succes geopend");
+    w.close();
 }
 
 TEST(Hoofdscherm, ShowPlaysSignoffOnceAndMissingClipsAreSilent) {

@@ -106,6 +106,28 @@ TEST_F(Instellingen, ABrokenFileStartsWithDefaultsAndIsKeptAsBackup) {
     EXPECT_TRUE(test::Lees(settings()).contains("<FormVersion>0</FormVersion>"));
 }
 
+TEST_F(Instellingen, LongStoredAndImportedValuesAreShownAndKeptWhole) {
+    // Longer than Qt's default field length of 32,767.
+    const QByteArray lang(40000, 'L');
+    test::Schrijf(settings(), "<Configuration><Hoofdscherm><P_PASWOORD_Text>" + lang +
+                                  "</P_PASWOORD_Text></Hoofdscherm></Configuration>");
+    const QString zkd = folder.file("lang.zkd");
+    test::Schrijf(zkd, "LocatieDatabase=" + lang + "\r\n");
+    {
+        Sessie run(platform);
+        EXPECT_EQ(run->P_PASWOORD->text().size(), 40000);
+        platform.answerFile(zkd);
+        platform.answer(DialogResult::OK);
+        run->Button9Click();
+        EXPECT_EQ(run->LocatieDatabase->text().size(), 40000);
+    }
+    EXPECT_TRUE(test::Lees(settings()).contains("<LocatieDatabase_Text>" + lang + "</"));
+    // Typing stops where a field is full.
+    Sessie run(platform);
+    run->BTWnummer->setText(QString(100001, u'b'));
+    EXPECT_EQ(run->BTWnummer->text().size(), 100000);
+}
+
 TEST_F(Instellingen, ReleasedWithoutACloseStillStoresTheValues) {
     {
         auto window = std::make_unique<THoofdscherm>(platform);

@@ -2,6 +2,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <algorithm>
@@ -124,4 +127,22 @@ TEST(SystemMessageBox, KeepsCallerSettingsWithoutOwnerAndOnTop) {
     EXPECT_TRUE(box->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(box->parentWidget(), nullptr);
     EXPECT_EQ(box->windowModality(), Qt::NonModal);
+}
+
+TEST(FileDialog, TypeEntriesShowTheirTextsAloneAndKeepTheirPatterns) {
+    FileDialogRequest request;
+    request.title = "Open configuratie ";
+    request.filters = {{"Zelvo Korvex SQL configuraties", "*.zkd"}, {"Alle bestanden", "*.*"}};
+    request.filterIndex = 0;
+    auto dialog = QtPlatform::buildFileDialog(request);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    auto* soorten = dialog->findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(soorten, nullptr);
+    QStringList getoond;
+    for (int i = 0; i < soorten->count(); ++i) getoond << soorten->itemText(i);
+    EXPECT_EQ(getoond, QStringList({"Zelvo Korvex SQL configuraties", "Alle bestanden"}));
+    EXPECT_EQ(soorten->currentIndex(), 0);
+    auto* bestanden = dialog->findChild<QFileSystemModel*>();
+    ASSERT_NE(bestanden, nullptr);
+    EXPECT_EQ(bestanden->nameFilters(), QStringList({"*.zkd"}));
 }

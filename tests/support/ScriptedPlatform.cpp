@@ -68,9 +68,11 @@ std::optional<QString> ScriptedPlatform::fileAnswer(const QString& what) {
         ADD_FAILURE() << "unexpected " << what.toStdString() << " dialog";
         return std::nullopt;
     }
-    auto result = fileAnswers_.front();
+    const bool gekozen = fileAnswers_.front().has_value();
+    const QString pad = gekozen ? *fileAnswers_.front() : QString();
     fileAnswers_.pop_front();
-    return result;
+    if (!gekozen) return std::nullopt;
+    return pad;
 }
 
 std::optional<QString> ScriptedPlatform::openFileDialog(const FileDialogRequest& request) {
