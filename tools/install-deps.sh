@@ -4,6 +4,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config clang-format
+  libasan8 libubsan1
   qt6-base-dev qt6-multimedia-dev libqt6svg6
   unixodbc-dev unixodbc tdsodbc freetds-bin
   libpugixml-dev libcurl4-openssl-dev zlib1g-dev
