@@ -141,11 +141,14 @@ bool SchrijfBegin(QString& uit, pugi::xml_node knoop, int niveau) {
             return false;
         case pugi::node_pcdata:
         case pugi::node_cdata:
+        {
             // Text between child elements gets a line of its own; the layout
-            // blanks around elements are not content.
-            if (!Utf8Tekst(knoop.value()).trimmed().isEmpty())
-                uit += inspringing + Ontsnappen(Utf8Tekst(knoop.value()), false) + kRegeleinde;
+            // blanks around it are not content, and written back they would
+            // grow at every run.
+            const QString tekst = Utf8Tekst(knoop.value()).trimmed();
+            if (!tekst.isEmpty()) uit += inspringing + Ontsnappen(tekst, false) + kRegeleinde;
             return false;
+        }
         default:
             return false;  // the declaration is written first, on its own
     }
@@ -176,13 +179,26 @@ void SchrijfBoom(QString& uit, const pugi::xml_document& document) {
     }
 }
 
-// The deepest nesting of elements, counted without recursion.
-int Diepte(const pugi::xml_document& document) {
-    int diepste = 0;
+// A name goes into the single-byte file as it is: a character the code page
+// lacks has no reference there and would break the file.
+bool NaamPast(const char* naam) {
+    for (char32_t c : QString::fromUtf8(naam).toUcs4())
+        if (c > 0x20AB || !AnsiCodec::canEncode(c)) return false;
+    return true;
+}
+
+// Whether the document can be written back as read: no deeper than
+// `maximaleDiepte` elements and every name one the code page holds. Walks
+// the tree without recursion.
+bool Terugschrijfbaar(const pugi::xml_document& document, int maximaleDiepte) {
     int niveau = 0;
     pugi::xml_node knoop = document.first_child();
     while (knoop) {
-        if (knoop.type() == pugi::node_element) diepste = std::max(diepste, niveau + 1);
+        if (knoop.type() == pugi::node_element || knoop.type() == pugi::node_pi) {
+            if (niveau + 1 > maximaleDiepte || !NaamPast(knoop.name())) return false;
+            for (pugi::xml_attribute a : knoop.attributes())
+                if (!NaamPast(a.name())) return false;
+        }
         if (knoop.first_child()) {
             knoop = knoop.first_child();
             ++niveau;
@@ -195,7 +211,7 @@ int Diepte(const pugi::xml_document& document) {
         }
         if (knoop) knoop = knoop.next_sibling();
     }
-    return diepste;
+    return true;
 }
 
 int AlsGeheelGetal(const QString& tekst) {
@@ -295,8 +311,8 @@ void InstellingenOpslag::Load() {
                             pugi::parse_pi | pugi::parse_doctype | pugi::parse_ws_pcdata_single;
     const pugi::xml_parse_result resultaat =
         document_.load_buffer(utf8.constData(), size_t(utf8.size()), opties, pugi::encoding_utf8);
-    if (!resultaat || !document_.document_element() || Diepte(document_) > MaximaleDiepte ||
-        !WaardenPassen()) {
+    if (!resultaat || !document_.document_element() ||
+        !Terugschrijfbaar(document_, MaximaleDiepte) || !WaardenPassen()) {
         // Start from the defaults, but keep what the operator had.
         document_.reset();
         onleesbaar_ = Onleesbaar::Bewaren;
@@ -343,6 +359,12 @@ void InstellingenOpslag::ZetTekst(pugi::xml_node ouder, const QByteArray& naam,
                                   const QString& tekst) {
     pugi::xml_node knoop = ouder.child(naam.constData());
     if (!knoop) knoop = ouder.append_child(naam.constData());
+    // A value element holds its text alone: a comment or element inside it
+    // would put the text on a line of its own, and the layout blanks around
+    // that line would come back as part of the value at the next run.
+    const bool enkelTekst = !knoop.first_child() || (knoop.first_child() == knoop.last_child() &&
+                                                     IsTekst(knoop.first_child()));
+    if (!enkelTekst) knoop.remove_children();
     knoop.text().set(tekst.toUtf8().constData());
 }
 
