@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -111,18 +112,26 @@ Bestand::Gelezen Bestand::Lees(const QString& pad, qint64 maximum) {
         uit.reden = kTeGroot;
         return uit;
     }
-    // One byte more than allowed tells a file that grew since its size was
-    // taken from one that fits exactly.
-    QByteArray inhoud = bestand.read(maximum + 1);
-    if (bestand.error() != QFileDevice::NoError) {
-        uit.uitkomst = Leesuitkomst::NietLeesbaar;
-        uit.reden = bestand.errorString();
-        return uit;
-    }
-    if (inhoud.size() > maximum) {
-        uit.uitkomst = Leesuitkomst::TeGroot;
-        uit.reden = kTeGroot;
-        return uit;
+    // Read in blocks up to one byte past the limit, so that a file that grew
+    // since its size was taken is told from one that fits exactly, and no
+    // buffer of the limit's size is taken for a small file.
+    QByteArray inhoud;
+    inhoud.reserve(qsizetype(std::min(bestand.size(), maximum)));
+    char blok[64 * 1024];
+    for (;;) {
+        const qint64 n = bestand.read(blok, sizeof blok);
+        if (n < 0) {
+            uit.uitkomst = Leesuitkomst::NietLeesbaar;
+            uit.reden = bestand.errorString();
+            return uit;
+        }
+        if (n == 0) break;
+        inhoud.append(blok, qsizetype(n));
+        if (inhoud.size() > maximum) {
+            uit.uitkomst = Leesuitkomst::TeGroot;
+            uit.reden = kTeGroot;
+            return uit;
+        }
     }
     uit.uitkomst = Leesuitkomst::Gelezen;
     uit.inhoud = std::move(inhoud);
