@@ -211,7 +211,9 @@ TEST_F(Instellingen, FilesThatCannotBeWrittenOrOpenedReachTheStandardErrorBox) {
     run->Button9->click();
     ASSERT_EQ(platform.dialogs.size(), 1u) << "no restart message";
     EXPECT_EQ(platform.dialogs[0].type, "error");
-    EXPECT_TRUE(platform.dialogs[0].text.startsWith("Cannot open file \""));
+    EXPECT_EQ(platform.dialogs[0].caption, "Zelvo Korvex® SQL Server Configuratie");
+    EXPECT_EQ(platform.dialogs[0].text, "Cannot open file \"" + folder.file("geen.zkd") +
+                                            "\". No such file or directory.");
     EXPECT_EQ(run->P_SQLSERVER->text(), "BLIJFT");
     EXPECT_TRUE(run->isVisible());
 
