@@ -99,7 +99,8 @@ bool IsTekst(pugi::xml_node knoop) {
 
 // The start of a node, or all of it when it has no element or other
 // non-text child. True when it opened an element whose children follow.
-bool SchrijfBegin(QString& uit, pugi::xml_node knoop, int niveau) {
+// Text moves `knoop` on to the last piece of text it wrote.
+bool SchrijfBegin(QString& uit, pugi::xml_node& knoop, int niveau) {
     const QString inspringing(niveau * 2, u' ');
     switch (knoop.type()) {
         case pugi::node_element: {
@@ -144,8 +145,14 @@ bool SchrijfBegin(QString& uit, pugi::xml_node knoop, int niveau) {
         {
             // Text between child elements gets a line of its own; the layout
             // blanks around it are not content, and written back they would
-            // grow at every run.
-            const QString tekst = Utf8Tekst(knoop.value()).trimmed();
+            // grow at every run. Pieces side by side (text, CDATA) read back
+            // as one, so they are written as one.
+            QString tekst = Utf8Tekst(knoop.value());
+            while (IsTekst(knoop.next_sibling())) {
+                knoop = knoop.next_sibling();
+                tekst += Utf8Tekst(knoop.value());
+            }
+            tekst = tekst.trimmed();
             if (!tekst.isEmpty()) uit += inspringing + Ontsnappen(tekst, false) + kRegeleinde;
             return false;
         }
@@ -194,8 +201,12 @@ bool Terugschrijfbaar(const pugi::xml_document& document, int maximaleDiepte) {
     int niveau = 0;
     pugi::xml_node knoop = document.first_child();
     while (knoop) {
-        if (knoop.type() == pugi::node_element || knoop.type() == pugi::node_pi) {
+        if (knoop.type() == pugi::node_element || knoop.type() == pugi::node_pi ||
+            knoop.type() == pugi::node_declaration) {
             if (niveau + 1 > maximaleDiepte || !NaamPast(knoop.name())) return false;
+            // An instruction's text has no references either, and a "?"
+            // in place of a missing character could end it early.
+            if (knoop.type() == pugi::node_pi && !NaamPast(knoop.value())) return false;
             for (pugi::xml_attribute a : knoop.attributes())
                 if (!NaamPast(a.name())) return false;
         }
