@@ -152,6 +152,9 @@ bool SchrijfBegin(QString& uit, pugi::xml_node& knoop, int niveau) {
                 knoop = knoop.next_sibling();
                 tekst += Utf8Tekst(knoop.value());
             }
+            // Text outside the root belongs to no element and would not read
+            // back the same way.
+            if (knoop.parent().type() == pugi::node_document) return false;
             tekst = tekst.trimmed();
             if (!tekst.isEmpty()) uit += inspringing + Ontsnappen(tekst, false) + kRegeleinde;
             return false;
