@@ -213,6 +213,8 @@ bool Terugschrijfbaar(const pugi::xml_document& document, int maximaleDiepte) {
             for (pugi::xml_attribute a : knoop.attributes())
                 if (!NaamPast(a.name())) return false;
         }
+        // Nor has a document type, which may hold instructions of its own.
+        if (knoop.type() == pugi::node_doctype && !NaamPast(knoop.value())) return false;
         if (knoop.first_child()) {
             knoop = knoop.first_child();
             ++niveau;
