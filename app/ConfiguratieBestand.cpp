@@ -60,11 +60,7 @@ QStringList ConfiguratieBestand::Lezen(const QString& pad) {
     // Only a regular file: a pipe or device could block the window forever
     // or never end.
     const Bestand::Gelezen gelezen = Bestand::Lees(pad, MaximaleLeesGrootte);
-    if (gelezen.uitkomst != Bestand::Leesuitkomst::Gelezen) {
-        const bool map = gelezen.uitkomst == Bestand::Leesuitkomst::GeenGewoonBestand &&
-                         QFileInfo(pad).isDir();
-        throw KanNietOpenen(pad, map ? QStringLiteral("Is a directory") : gelezen.reden);
-    }
+    if (gelezen.uitkomst != Bestand::Leesuitkomst::Gelezen) throw KanNietOpenen(pad, gelezen.reden);
     QStringList waarden = Ontleden(AnsiCodec::decodeWithBom(gelezen.inhoud));
     // A field holds no more than this; cutting the value would change it
     // without a word.

@@ -88,8 +88,8 @@ QString Utf8Tekst(const char* utf8) {
 QString Attributen(pugi::xml_node knoop) {
     QString uit;
     for (pugi::xml_attribute a : knoop.attributes())
-        uit += u' ' + Utf8Tekst(a.name()) + QStringLiteral("=\"") + Ontsnappen(Utf8Tekst(a.value()), true) +
-               u'"';
+        uit += u' ' + Utf8Tekst(a.name()) + QStringLiteral("=\"") +
+               Ontsnappen(Utf8Tekst(a.value()), true) + u'"';
     return uit;
 }
 
@@ -141,8 +141,7 @@ bool SchrijfBegin(QString& uit, pugi::xml_node& knoop, int niveau) {
                    kRegeleinde;
             return false;
         case pugi::node_pcdata:
-        case pugi::node_cdata:
-        {
+        case pugi::node_cdata: {
             // Text between child elements gets a line of its own; the layout
             // blanks around it are not content, and written back they would
             // grow at every run. Pieces side by side (text, CDATA) read back
@@ -182,8 +181,8 @@ void SchrijfBoom(QString& uit, const pugi::xml_document& document) {
                 break;
             }
             --niveau;
-            uit += QString(niveau * 2, u' ') + QStringLiteral("</") + Utf8Tekst(knoop.name()) + u'>' +
-                   kRegeleinde;
+            uit += QString(niveau * 2, u' ') + QStringLiteral("</") + Utf8Tekst(knoop.name()) +
+                   u'>' + kRegeleinde;
         }
         if (knoop) knoop = knoop.next_sibling();
     }
@@ -198,36 +197,36 @@ bool NaamPast(const char* naam) {
 }
 
 // Whether the document can be written back as read: no deeper than
-// `maximaleDiepte` elements and every name one the code page holds. Walks
-// the tree without recursion.
-bool Terugschrijfbaar(const pugi::xml_document& document, int maximaleDiepte) {
-    int niveau = 0;
-    pugi::xml_node knoop = document.first_child();
-    while (knoop) {
-        if (knoop.type() == pugi::node_element || knoop.type() == pugi::node_pi ||
-            knoop.type() == pugi::node_declaration) {
-            if (niveau + 1 > maximaleDiepte || !NaamPast(knoop.name())) return false;
-            // An instruction's text has no references either, and a "?"
-            // in place of a missing character could end it early.
-            if (knoop.type() == pugi::node_pi && !NaamPast(knoop.value())) return false;
-            for (pugi::xml_attribute a : knoop.attributes())
-                if (!NaamPast(a.name())) return false;
+// `maximaleDiepte` elements and every name, instruction and document type in
+// characters the code page holds (they have no references, and a "?" in
+// place of a missing character could end an instruction early). The walk
+// stops at the first node that fails, so a deep file is never walked whole.
+bool Terugschrijfbaar(pugi::xml_document& document, int maximaleDiepte) {
+    struct Toets : pugi::xml_tree_walker {
+        int maximaleDiepte;
+        bool goed = true;
+        bool for_each(pugi::xml_node& knoop) override {
+            switch (knoop.type()) {
+                case pugi::node_element:
+                case pugi::node_declaration:
+                case pugi::node_pi:
+                    goed = depth() < maximaleDiepte && NaamPast(knoop.name()) &&
+                           (knoop.type() != pugi::node_pi || NaamPast(knoop.value()));
+                    for (pugi::xml_attribute a : knoop.attributes())
+                        goed = goed && NaamPast(a.name());
+                    break;
+                case pugi::node_doctype:
+                    goed = NaamPast(knoop.value());
+                    break;
+                default:
+                    break;
+            }
+            return goed;
         }
-        // Nor has a document type, which may hold instructions of its own.
-        if (knoop.type() == pugi::node_doctype && !NaamPast(knoop.value())) return false;
-        if (knoop.first_child()) {
-            knoop = knoop.first_child();
-            ++niveau;
-            continue;
-        }
-        while (knoop && !knoop.next_sibling()) {
-            knoop = knoop.parent();
-            --niveau;
-            if (knoop.type() == pugi::node_document) knoop = pugi::xml_node();
-        }
-        if (knoop) knoop = knoop.next_sibling();
-    }
-    return true;
+    } toets;
+    toets.maximaleDiepte = maximaleDiepte;
+    document.traverse(toets);
+    return toets.goed;
 }
 
 int AlsGeheelGetal(const QString& tekst) {

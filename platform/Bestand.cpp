@@ -7,11 +7,11 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace korvex {
@@ -20,6 +20,7 @@ namespace {
 
 const QString kGeenGewoonBestand = QStringLiteral("Not a regular file");
 const QString kTeGroot = QStringLiteral("File too large");
+const QString kMap = QStringLiteral("Is a directory");
 
 void ZetReden(QString* reden, const QString& tekst) {
     if (reden) *reden = tekst;
@@ -41,7 +42,7 @@ bool OpenRegulier(QFile& bestand, Bestand::Gelezen& uit) {
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         uit.uitkomst = Bestand::Leesuitkomst::GeenGewoonBestand;
-        uit.reden = kGeenGewoonBestand;
+        uit.reden = S_ISDIR(st.st_mode) ? kMap : kGeenGewoonBestand;
         return false;
     }
     if (!bestand.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
@@ -60,7 +61,7 @@ bool OpenRegulier(QFile& bestand, Bestand::Gelezen& uit) {
     }
     if (!info.isFile()) {
         uit.uitkomst = Bestand::Leesuitkomst::GeenGewoonBestand;
-        uit.reden = kGeenGewoonBestand;
+        uit.reden = info.isDir() ? kMap : kGeenGewoonBestand;
         return false;
     }
     if (!bestand.open(QIODevice::ReadOnly)) {
