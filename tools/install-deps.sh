@@ -9,7 +9,7 @@ packages=(
   unixodbc-dev unixodbc tdsodbc freetds-bin
   libpugixml-dev libcurl4-openssl-dev zlib1g-dev
   libgtest-dev libgmock-dev
-  python3 python3-pyftpdlib
+  python3 python3-pyftpdlib curl
   binutils-mingw-w64-x86-64
   xvfb xauth python3-xlib fonts-dejavu-core
   clang libclang-rt-14-dev
