@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     QStringList args = app.arguments().mid(1);
     const bool active = args.removeAll(QStringLiteral("--active")) > 0;
     if (args.size() < 4) {
-        std::fprintf(stderr, "usage: korvex_bench_ftp PORT USER PASSWORD [--active] fetch|list ...\n");
+        std::fprintf(stderr,
+                     "usage: korvex_bench_ftp PORT USER PASSWORD [--active] fetch|list ...\n");
         return 2;
     }
     korvex::net::FtpClient ftp;

@@ -5,12 +5,11 @@
 #include <QFileInfo>
 #include <QNetworkProxy>
 #include <QRegularExpression>
-#include <QStringDecoder>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <algorithm>
 
-#include "platform/AnsiCodec.h"
+#include "net/FtpListing.h"
 #include "platform/Bestand.h"
 #include "platform/KorvexError.h"
 
@@ -26,10 +25,6 @@ namespace korvex::net {
 
 namespace {
 
-// Bounds on what a server may send on the control connection: a reply line
-// and a whole (multi-line) reply. Real replies are far below both.
-constexpr qsizetype MaxReplyLine = 8 * 1024;
-constexpr qsizetype MaxReplyBytes = 256 * 1024;
 // A listing is kept whole for the caller; this only stops an endless one.
 constexpr qint64 MaxListingBytes = 256LL * 1024 * 1024;
 constexpr qint64 DataBlock = 256 * 1024;
@@ -40,20 +35,6 @@ QString duur(int ms) {
     return QStringLiteral("%1 seconden").arg(ms / 1000);
 }
 
-// Server text is UTF-8 on current servers; older ones send their code page.
-QString decodeer(QByteArrayView bytes) {
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (!utf8.hasError()) return text;
-    return AnsiCodec::decode(bytes.toByteArray());
-}
-
-QByteArray zonderRegeleinde(QByteArray line) {
-    if (line.endsWith('\n')) line.chop(1);
-    if (line.endsWith('\r')) line.chop(1);
-    return line;
-}
-
 // A CR, LF or NUL in an argument would end the command early and let the
 // rest through as a command of its own.
 void weigerOnveilig(const QString& text, const QString& wat) {
@@ -62,15 +43,6 @@ void weigerOnveilig(const QString& text, const QString& wat) {
         throw KorvexError(
             QStringLiteral("%1 bevat een regeleinde of een NUL-teken en wordt niet verzonden.")
                 .arg(wat));
-}
-
-int replyCode(const QByteArray& line) {
-    if (line.size() < 3) return 0;
-    for (int i = 0; i < 3; ++i)
-        if (line[i] < '0' || line[i] > '9') return 0;
-    if (line[0] < '1' || line[0] > '5') return 0;
-    if (line.size() > 3 && line[3] != ' ' && line[3] != '-') return 0;
-    return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
 }
 
 // Only the port of a 227 reply is used: the address in it is the server's
@@ -92,24 +64,25 @@ quint16 pasvPort(const QString& text) {
 // refused without blocking on it.
 void openLokaal(QFile& file, const QString& path, bool append) {
     const auto mislukt = [&](const QString& reden) {
-        throw KorvexError(
-            QStringLiteral("Kan het bestand \"%1\" niet openen om te schrijven: %2").arg(path, reden));
+        throw KorvexError(QStringLiteral("Kan het bestand \"%1\" niet openen om te schrijven: %2")
+                              .arg(path, reden));
     };
     if (Bestand::IsGeenGewoonBestand(path))
         throw KorvexError(QStringLiteral("\"%1\" is geen gewoon bestand.").arg(path));
 #ifdef Q_OS_UNIX
     const QByteArray naam = QFile::encodeName(path);
-    const int fd = ::open(naam.constData(),
-                          O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY |
-                              (append ? O_APPEND : O_TRUNC),
-                          0666);
+    const int fd = ::open(
+        naam.constData(),
+        O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (append ? O_APPEND : O_TRUNC),
+        0666);
     if (fd < 0) mislukt(qt_error_string(errno));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         throw KorvexError(QStringLiteral("\"%1\" is geen gewoon bestand.").arg(path));
     }
-    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         mislukt(file.errorString());
     }
@@ -149,7 +122,7 @@ void FtpClient::onControlDisconnected() {
 
 void FtpClient::closeControl() {
     control_->abort();
-    pending_.clear();
+    replies_.clear();
     restartSupport_ = -1;
     if (open_) {
         open_ = false;
@@ -170,20 +143,11 @@ void FtpClient::requireConnected() const {
     if (!connected()) throw KorvexError(QStringLiteral("Niet verbonden met de server."));
 }
 
-QByteArray FtpClient::readControlLine(int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
+void FtpClient::readControlBytes(const QDeadlineTimer& deadline, int timeoutMs) {
     for (;;) {
-        const qsizetype eind = pending_.indexOf('\n');
-        if (eind >= 0) {
-            QByteArray line = pending_.left(eind + 1);
-            pending_.remove(0, eind + 1);
-            return zonderRegeleinde(std::move(line));
-        }
-        if (pending_.size() > MaxReplyLine)
-            fail(QStringLiteral("Het antwoord van de server is te lang."));
         if (control_->bytesAvailable() > 0) {
-            pending_ += control_->read(MaxReplyLine + 1);
-            continue;
+            replies_.feed(control_->read(FtpReplyReader::MaxLine + 1));
+            return;
         }
         if (control_->state() != QAbstractSocket::ConnectedState) lost();
         if (!control_->waitForReadyRead(int(std::max<qint64>(0, deadline.remainingTime())))) {
@@ -198,39 +162,31 @@ QByteArray FtpClient::readControlLine(int timeoutMs) {
 
 FtpClient::Reply FtpClient::readReply(int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
-    const auto rest = [&] { return int(std::max<qint64>(0, deadline.remainingTime())); };
-    const QByteArray first = readControlLine(timeoutMs);
     Reply reply;
-    reply.code = replyCode(first);
-    if (reply.code == 0)
-        fail(QStringLiteral("Ongeldig antwoord van de server: \"%1\"")
-                 .arg(decodeer(QByteArrayView(first).first(std::min<qsizetype>(first.size(), 200)))));
-    reply.text = decodeer(first);
-    if (first.size() > 3 && first[3] == '-') {
-        // RFC 959: a multi-line reply ends only at a line that starts with
-        // the same code followed by a blank.
-        const QByteArray slot = first.left(3) + ' ';
-        qsizetype totaal = first.size();
-        for (;;) {
-            const QByteArray line = readControlLine(rest());
-            totaal += line.size() + 1;
-            if (totaal > MaxReplyBytes) fail(QStringLiteral("Het antwoord van de server is te lang."));
-            reply.text += QLatin1Char('\n') + decodeer(line);
-            if (line.startsWith(slot) || line == first.left(3)) break;
+    for (;;) {
+        switch (replies_.next(reply)) {
+            case FtpReplyReader::Status::Complete:
+                return reply;
+            case FtpReplyReader::Status::NoCode:
+                fail(QStringLiteral("Ongeldig antwoord van de server: \"%1\"")
+                         .arg(replies_.offendingLine()));
+            case FtpReplyReader::Status::TooLong:
+                fail(QStringLiteral("Het antwoord van de server is te lang."));
+            case FtpReplyReader::Status::Incomplete:
+                readControlBytes(deadline, timeoutMs);
+                break;
         }
     }
-    return reply;
 }
 
 void FtpClient::discardUnsolicited() {
     // Whatever a server said while no command was waiting (typically a 421
     // before it hangs up) is read now, so it is not taken as the answer to
     // the next command.
-    if (control_->bytesAvailable() > 0) pending_ += control_->read(MaxReplyLine + 1);
-    while (pending_.contains('\n')) {
-        const QByteArray line = readControlLine(0);
-        if (replyCode(line) == 421) fail(decodeer(line));
-    }
+    if (control_->bytesAvailable() > 0) replies_.feed(control_->read(FtpReplyReader::MaxLine + 1));
+    Reply reply;
+    while (replies_.next(reply) == FtpReplyReader::Status::Complete)
+        if (reply.code == 421) fail(reply.text);
 }
 
 void FtpClient::send(const QByteArray& line) {
@@ -269,10 +225,9 @@ void FtpClient::connect() {
     if (!control_->waitForConnected(connectTimeoutMs_)) {
         const bool tijd = control_->error() == QAbstractSocket::SocketTimeoutError ||
                           control_->state() != QAbstractSocket::UnconnectedState;
-        const QString reden =
-            tijd ? QStringLiteral("Time-out: geen verbinding met %1 binnen %2.")
-                       .arg(host_, duur(connectTimeoutMs_))
-                 : control_->errorString();
+        const QString reden = tijd ? QStringLiteral("Time-out: geen verbinding met %1 binnen %2.")
+                                         .arg(host_, duur(connectTimeoutMs_))
+                                   : control_->errorString();
         control_->abort();
         throw KorvexError(reden);
     }
@@ -366,11 +321,10 @@ void FtpClient::transfer(const QByteArray& commandLine, qint64 restartAt, const 
         if (!listener.listen(local, 0)) throw KorvexError(listener.errorString());
         const quint32 a = local.toIPv4Address();
         const quint16 p = listener.serverPort();
-        const QByteArray port = QByteArray::number(a >> 24) + ',' +
-                                QByteArray::number((a >> 16) & 255) + ',' +
-                                QByteArray::number((a >> 8) & 255) + ',' +
-                                QByteArray::number(a & 255) + ',' + QByteArray::number(p >> 8) +
-                                ',' + QByteArray::number(p & 255);
+        const QByteArray port =
+            QByteArray::number(a >> 24) + ',' + QByteArray::number((a >> 16) & 255) + ',' +
+            QByteArray::number((a >> 8) & 255) + ',' + QByteArray::number(a & 255) + ',' +
+            QByteArray::number(p >> 8) + ',' + QByteArray::number(p & 255);
         const Reply reply = command("PORT " + port);
         if (reply.code != 200) throw KorvexError(reply.text);
     }
@@ -389,7 +343,8 @@ void FtpClient::transfer(const QByteArray& commandLine, qint64 restartAt, const 
         const QDeadlineTimer deadline(dataTimeoutMs_);
         while (!data) {
             if (!listener.hasPendingConnections() &&
-                !listener.waitForNewConnection(int(std::max<qint64>(0, deadline.remainingTime())))) {
+                !listener.waitForNewConnection(
+                    int(std::max<qint64>(0, deadline.remainingTime())))) {
                 fail(QStringLiteral("Time-out: de server opende binnen %1 geen gegevensverbinding.")
                          .arg(duur(dataTimeoutMs_)));
             }
@@ -446,28 +401,15 @@ void FtpClient::transfer(const QByteArray& commandLine, qint64 restartAt, const 
 }
 
 void FtpClient::list(QStringList& lines) {
-    QByteArray rest;
+    FtpListing listing(lines);
     qint64 totaal = 0;
-    const auto neem = [&](const char* bytes, qint64 size) {
+    transfer(machineListing_ ? "MLSD" : "LIST", 0, [&](const char* bytes, qint64 size) {
         totaal += size;
         if (totaal > MaxListingBytes)
             throw KorvexError(QStringLiteral("De maplijst van de server is te groot."));
-        // Only the new block is searched, so one very long line costs no
-        // more than its own length.
-        QByteArrayView blok(bytes, size);
-        for (;;) {
-            const qsizetype eind = blok.indexOf('\n');
-            if (eind < 0) break;
-            rest.append(blok.first(eind));
-            if (rest.endsWith('\r')) rest.chop(1);
-            lines.append(decodeer(rest));
-            rest.clear();
-            blok = blok.sliced(eind + 1);
-        }
-        rest.append(blok);
-    };
-    transfer(machineListing_ ? "MLSD" : "LIST", 0, neem);
-    if (!rest.isEmpty()) lines.append(decodeer(zonderRegeleinde(rest)));
+        listing.feed(QByteArrayView(bytes, size));
+    });
+    listing.finish();
     Q_EMIT listingReceived();
 }
 
@@ -490,8 +432,8 @@ void FtpClient::fetch(const QString& remoteName, const QString& localPath, bool 
     openLokaal(file, localPath, vanaf > 0 || (!overwrite && bestaat));
     transfer("RETR " + remoteName.toUtf8(), vanaf, [&](const char* bytes, qint64 size) {
         if (file.write(bytes, size) != size)
-            throw KorvexError(
-                QStringLiteral("Kan niet schrijven naar \"%1\": %2").arg(localPath, file.errorString()));
+            throw KorvexError(QStringLiteral("Kan niet schrijven naar \"%1\": %2")
+                                  .arg(localPath, file.errorString()));
     });
     file.close();
 }

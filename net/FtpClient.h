@@ -8,6 +8,9 @@
 #include <functional>
 #include <memory>
 
+#include "net/FtpReplyReader.h"
+
+class QDeadlineTimer;
 class QTcpSocket;
 
 namespace korvex::net {
@@ -27,11 +30,7 @@ class FtpClient : public QObject {
   public:
     enum class TransferType { Ascii, Binary };
 
-    // A reply as the server sent it: the code and its lines, joined by LF.
-    struct Reply {
-        int code = 0;
-        QString text;
-    };
+    using Reply = FtpReply;
 
     explicit FtpClient(QObject* parent = nullptr);
     ~FtpClient() override;
@@ -86,7 +85,7 @@ class FtpClient : public QObject {
 
     Reply command(const QByteArray& line);
     Reply readReply(int timeoutMs);
-    QByteArray readControlLine(int timeoutMs);
+    void readControlBytes(const QDeadlineTimer& deadline, int timeoutMs);
     void send(const QByteArray& line);
     void discardUnsolicited();
     void requireConnected() const;
@@ -108,8 +107,8 @@ class FtpClient : public QObject {
     int dataTimeoutMs_ = 60000;
 
     std::unique_ptr<QTcpSocket> control_;
-    QByteArray pending_;  // control bytes read but not yet taken as lines
-    bool open_ = false;   // connectionEstablished fired and connectionClosed not yet
+    FtpReplyReader replies_;
+    bool open_ = false;  // connectionEstablished fired and connectionClosed not yet
     TransferType type_ = TransferType::Ascii;
     bool machineListing_ = false;
     int restartSupport_ = -1;  // -1 not probed on this connection, 0 no, 1 yes

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "net/FtpClient.h"
+#include "net/FtpReplyReader.h"
 #include "tests/support/Bestanden.h"
 #include "tests/support/FtpPeer.h"
 #include "tests/support/TempFolder.h"
@@ -43,7 +44,8 @@ struct Client {
         ftp.setConnectTimeout(5000);
         ftp.setReplyTimeout(5000);
         ftp.setDataTimeout(5000);
-        QObject::connect(&ftp, &FtpClient::connectionEstablished, [this] { events << "verbonden"; });
+        QObject::connect(&ftp, &FtpClient::connectionEstablished,
+                         [this] { events << "verbonden"; });
         QObject::connect(&ftp, &FtpClient::connectionClosed, [this] { events << "verbroken"; });
         QObject::connect(&ftp, &FtpClient::loggedIn, [this] { events << "ingelogd"; });
         QObject::connect(&ftp, &FtpClient::accountRequested, [this] { events << "account"; });
@@ -53,11 +55,44 @@ struct Client {
     }
 };
 
-#define START(peer)                                 \
-    do {                                            \
-        QString waarom;                             \
+#define START(peer)                                                 \
+    do {                                                            \
+        QString waarom;                                             \
         ASSERT_TRUE((peer).start(&waarom)) << waarom.toStdString(); \
     } while (0)
+
+// The reader gets the bytes one at a time, as a slow server sends them.
+TEST(FtpReplyReader, AMultiLineReplyEndsOnlyAtItsOwnCodeAndABlank) {
+    const QByteArray stroom =
+        "211-Features:\r\n"
+        " MLST type*;\r\n"
+        "211-nog niet\r\n"
+        "2110 ook niet\n"
+        "226 een andere code ook niet\r\n"
+        "211\r\n"
+        "220 volgende\r\n"
+        "230-\r\n"
+        "230 \r\n";
+    net::FtpReplyReader reader;
+    QList<net::FtpReply> replies;
+    for (const char byte : stroom) {
+        reader.feed(QByteArrayView(&byte, 1));
+        net::FtpReply reply;
+        while (reader.next(reply) == net::FtpReplyReader::Status::Complete) replies << reply;
+    }
+    ASSERT_EQ(replies.size(), 3);
+    EXPECT_EQ(replies[0].code, 211);
+    EXPECT_EQ(replies[0].text, QStringLiteral("211-Features:\n MLST type*;\n211-nog niet\n2110 ook "
+                                              "niet\n226 een andere code ook niet\n211"));
+    EXPECT_EQ(replies[1].code, 220);
+    EXPECT_EQ(replies[1].text, QStringLiteral("220 volgende"));
+    EXPECT_EQ(replies[2].text, QStringLiteral("230-\n230 "));
+
+    net::FtpReplyReader lang;
+    lang.feed(QByteArray("220-start\r\n") + QByteArray(4000, 'x').append("\r\n").repeated(70));
+    net::FtpReply reply;
+    EXPECT_EQ(lang.next(reply), net::FtpReplyReader::Status::TooLong);
+}
 
 struct ModeCase {
     bool passive;
@@ -109,8 +144,9 @@ TEST_P(FtpModes, LogsInListsTheRootAndFetchesAFileByteForByte) {
     const QStringList sent = peer.commands();
     EXPECT_TRUE(sent.contains(mode.mlsd ? "MLSD" : "LIST")) << sent.join('|').toStdString();
     const QString data = mode.passive ? QStringLiteral("PASV") : QStringLiteral("PORT 127,0,0,1,");
-    EXPECT_TRUE(std::any_of(sent.begin(), sent.end(), [&](const QString& s) { return s.startsWith(data); }))
-        << sent.join('|').toStdString();
+    EXPECT_TRUE(std::any_of(sent.begin(), sent.end(), [&](const QString& s) {
+        return s.startsWith(data);
+    })) << sent.join('|').toStdString();
     EXPECT_EQ(sent.first(), QStringLiteral("USER korvex"));
     EXPECT_EQ(sent.last(), QStringLiteral("QUIT"));
 }
@@ -156,9 +192,8 @@ TEST(FtpClient, FetchWritesIntoTheLocalFileAsOverwriteAndResumeSay) {
         Client c(peer);
         c.ftp.connect();
         c.ftp.setTransferType(FtpClient::TransferType::Binary);
-        const QString fout = FoutVan([&] {
-            c.ftp.fetch(QStringLiteral("a.sql"), pad, t.overwrite, true);
-        });
+        const QString fout =
+            FoutVan([&] { c.ftp.fetch(QStringLiteral("a.sql"), pad, t.overwrite, true); });
         if (t.fout) {
             EXPECT_TRUE(fout.startsWith(QString::fromUtf8(t.fout))) << fout.toStdString();
         } else {
@@ -198,8 +233,8 @@ TEST(FtpClient, APreliminaryGreetingIsReportedWithItsText) {
     START(peer);
     Client c(peer);
     c.ftp.connect();
-    EXPECT_EQ(c.events, QStringList({"verbonden", "banner:120 Dienst start binnen 1 minuut",
-                                     "ingelogd"}));
+    EXPECT_EQ(c.events,
+              QStringList({"verbonden", "banner:120 Dienst start binnen 1 minuut", "ingelogd"}));
 }
 
 TEST(FtpClient, RefusalsCarryTheServersTextAndLeaveTheRightState) {
@@ -259,7 +294,8 @@ TEST(FtpClient, ASilentOrGarbledServerEndsInAClearErrorWithinItsTimeOut) {
     } cases[] = {
         {"silent", true, {}, "Time-out: de server antwoordde niet binnen 300 ms."},
         {"no code", false, "hallo\r\n", "Ongeldig antwoord van de server: \"hallo\""},
-        {"code out of range", false, "600 klaar\r\n", "Ongeldig antwoord van de server: \"600 klaar\""},
+        {"code out of range", false, "600 klaar\r\n",
+         "Ongeldig antwoord van de server: \"600 klaar\""},
         {"multi-line without end", false, "220-welkom\r\n220-nog meer\r\n",
          "Time-out: de server antwoordde niet binnen 300 ms."},
         {"endless line", false, QByteArray(20000, 'x'), "Het antwoord van de server is te lang."},
@@ -305,7 +341,8 @@ TEST(FtpClient, ATransferThatEndsEarlyIsAnErrorWithThePartialBytesOnDisk) {
         EXPECT_LT(klok.elapsed(), 4000);
         EXPECT_EQ(Lees(lokaal.file(QStringLiteral("a.sql"))), remote.left(100000));
         if (stall) {
-            EXPECT_EQ(fout, QStringLiteral("Time-out: de server zond binnen 400 ms geen gegevens."));
+            EXPECT_EQ(fout,
+                      QStringLiteral("Time-out: de server zond binnen 400 ms geen gegevens."));
             EXPECT_FALSE(c.ftp.connected());
             EXPECT_EQ(c.events.last(), QStringLiteral("verbroken"));
         } else {
@@ -319,8 +356,8 @@ TEST(FtpClient, AHostileListingIsSplitAndDecodedWithoutLoss) {
     const QByteArray lang(100000, 'n');
     QByteArray listing = "total 3\r\n";
     listing += "-rw-r--r-- 1 a a 5 Jan 1 00:00 " + lang + "\r\n";
-    listing += "-rw 3-1-3-\xc3\xa9.sql\n";       // UTF-8
-    listing += "-rw 3-1-4-\xe9.sql\r\n";         // Windows-1252
+    listing += "-rw 3-1-3-\xc3\xa9.sql\n";  // UTF-8
+    listing += "-rw 3-1-4-\xe9.sql\r\n";    // Windows-1252
     listing += QByteArray("bin\x01\x02\0\x7f", 8) + "\r\n";
     listing += "\r\n";
     listing += "laatste zonder einde";
@@ -333,11 +370,12 @@ TEST(FtpClient, AHostileListingIsSplitAndDecodedWithoutLoss) {
     c.ftp.connect();
     QStringList lines;
     c.ftp.list(lines);
-    EXPECT_EQ(lines, QStringList({"total 3", "-rw-r--r-- 1 a a 5 Jan 1 00:00 " + QString::fromLatin1(lang),
-                                  QString::fromUtf8("-rw 3-1-3-\u00e9.sql"),
-                                  QString::fromUtf8("-rw 3-1-4-\u00e9.sql"),
-                                  QString::fromLatin1(QByteArray("bin\x01\x02\0\x7f", 8)), "",
-                                  "laatste zonder einde"}));
+    EXPECT_EQ(
+        lines,
+        QStringList(
+            {"total 3", "-rw-r--r-- 1 a a 5 Jan 1 00:00 " + QString::fromLatin1(lang),
+             QString::fromUtf8("-rw 3-1-3-\u00e9.sql"), QString::fromUtf8("-rw 3-1-4-\u00e9.sql"),
+             QString::fromLatin1(QByteArray("bin\x01\x02\0\x7f", 8)), "", "laatste zonder einde"}));
     EXPECT_EQ(c.events.last(), QStringLiteral("lijst"));
 }
 
@@ -347,24 +385,29 @@ TEST(FtpClient, TextThatWouldInjectACommandIsRefusedBeforeSending) {
     {
         Client c(peer);
         c.ftp.setPassword(QStringLiteral("geheim\r\nDELE a.sql"));
-        EXPECT_EQ(FoutVan([&] { c.ftp.connect(); }),
-                  QStringLiteral(
-                      "Het wachtwoord bevat een regeleinde of een NUL-teken en wordt niet verzonden."));
+        EXPECT_EQ(
+            FoutVan([&] { c.ftp.connect(); }),
+            QStringLiteral(
+                "Het wachtwoord bevat een regeleinde of een NUL-teken en wordt niet verzonden."));
         EXPECT_TRUE(c.events.isEmpty());
     }
     Client c(peer);
     c.ftp.connect();
     TempFolder lokaal;
-    EXPECT_EQ(FoutVan([&] {
-                  c.ftp.fetch(QStringLiteral("a.sql\nDELE b.sql"), lokaal.file("x"), true, true);
-              }),
-              QStringLiteral(
-                  "De bestandsnaam bevat een regeleinde of een NUL-teken en wordt niet verzonden."));
+    EXPECT_EQ(
+        FoutVan([&] {
+            c.ftp.fetch(QStringLiteral("a.sql\nDELE b.sql"), lokaal.file("x"), true, true);
+        }),
+        QStringLiteral(
+            "De bestandsnaam bevat een regeleinde of een NUL-teken en wordt niet verzonden."));
     EXPECT_FALSE(QFile::exists(lokaal.file("x")));
-    EXPECT_EQ(FoutVan([&] { c.ftp.changeDir(QStringLiteral("/") + QChar(0) + QStringLiteral("CWD x")); }),
-              QStringLiteral("De mapnaam bevat een regeleinde of een NUL-teken en wordt niet verzonden."));
+    EXPECT_EQ(
+        FoutVan([&] { c.ftp.changeDir(QStringLiteral("/") + QChar(0) + QStringLiteral("CWD x")); }),
+        QStringLiteral(
+            "De mapnaam bevat een regeleinde of een NUL-teken en wordt niet verzonden."));
     c.ftp.disconnect();
-    for (const QString& line : peer.commands()) EXPECT_FALSE(line.startsWith("DELE")) << line.toStdString();
+    for (const QString& line : peer.commands())
+        EXPECT_FALSE(line.startsWith("DELE")) << line.toStdString();
 }
 
 TEST(FtpClient, ThePassiveAddressOfTheServerIsNotFollowed) {
@@ -393,7 +436,10 @@ TEST(FtpClient, AServerThatHangsUpBetweenCallsIsNoticedAndLeavingStillWorks) {
     EXPECT_FALSE(c.ftp.connected());
     EXPECT_EQ(c.events, QStringList({"verbonden", "ingelogd", "verbroken"}));
     EXPECT_EQ(FoutVan([&] { c.ftp.disconnect(); }), QStringLiteral("<no error>"));
-    EXPECT_EQ(FoutVan([&] { QStringList l; c.ftp.list(l); }),
+    EXPECT_EQ(FoutVan([&] {
+                  QStringList l;
+                  c.ftp.list(l);
+              }),
               QStringLiteral("Niet verbonden met de server."));
     EXPECT_EQ(c.events.count(QStringLiteral("verbroken")), 1);
 }

@@ -12,11 +12,11 @@ namespace korvex::test {
 // How the FTP peer behaves; the defaults are a plain, well-behaved server.
 struct FtpPeerOptions {
     QString user = QStringLiteral("korvex"), password = QStringLiteral("geheim");
-    bool mlsd = true;      // false: no MLSD/MLST (500, not in FEAT)
-    bool rest = true;      // false: no REST (500, not in FEAT)
-    bool account = false;  // PASS answers 332; ACCT (any account, even empty) logs in
-    bool silent = false;   // accepts the connection and never sends anything
-    QString preliminary;   // non-empty: "120 <text>" before the greeting
+    bool mlsd = true;        // false: no MLSD/MLST (500, not in FEAT)
+    bool rest = true;        // false: no REST (500, not in FEAT)
+    bool account = false;    // PASS answers 332; ACCT (any account, even empty) logs in
+    bool silent = false;     // accepts the connection and never sends anything
+    QString preliminary;     // non-empty: "120 <text>" before the greeting
     QByteArray rawGreeting;  // non-empty: sent as it is instead of the greeting, then silent
     // Downloads (RETR) send at most this many bytes, then stall for good
     // (no 226; the client hanging up gets 426) or close the data connection
