@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -211,6 +212,22 @@ TEST(FtpClient, FetchWritesIntoTheLocalFileAsOverwriteAndResumeSay) {
             EXPECT_TRUE(sent.contains(QStringLiteral("REST %1").arg(t.lokaal.size())));
         }
     }
+}
+
+TEST(FtpClient, AFetchIntoAPipeIsRefusedWithoutWaitingOnIt) {
+    FtpPeer peer;
+    START(peer);
+    peer.writeFile(QStringLiteral("a.sql"), "select 1");
+    TempFolder lokaal;
+    const QString pijp = lokaal.file(QStringLiteral("a.sql"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pijp).constData(), 0600), 0);
+    Client c(peer);
+    c.ftp.connect();
+    c.ftp.setTransferType(FtpClient::TransferType::Binary);
+    for (const bool overwrite : {true, false})
+        EXPECT_EQ(FoutVan([&] { c.ftp.fetch(QStringLiteral("a.sql"), pijp, overwrite, true); }),
+                  "\"" + pijp + "\" is geen gewoon bestand.");
+    EXPECT_TRUE(c.ftp.connected());
 }
 
 TEST(FtpClient, AskedForAnAccountItSendsAnEmptyOne) {
