@@ -15,14 +15,14 @@ before the command is handled, so the test sees it as soon as a reply comes.
 import argparse
 import logging
 import os
-import sys
-import threading
 
 from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler, proto_cmds
 from pyftpdlib.ioloop import AsyncChat
 from pyftpdlib.log import config_logging, logger
 from pyftpdlib.servers import FTPServer
+
+from peerutil import exit_with_stdin
 
 ABORTED = "426 Connection closed; transfer aborted."
 
@@ -153,15 +153,6 @@ class PeerHandler(FTPHandler):
         return path
 
 
-def watch_stdin():
-    # The test's end of the pipe closes when it exits, even when it crashes.
-    try:
-        while sys.stdin.buffer.read(4096):
-            pass
-    finally:
-        os._exit(0)
-
-
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--root", required=True)
@@ -230,7 +221,7 @@ def main():
 
     server = FTPServer(("127.0.0.1", 0), PeerHandler)
     if args.exit_on_stdin_eof:
-        threading.Thread(target=watch_stdin, daemon=True).start()
+        exit_with_stdin()
     print("PORT %d" % server.address[1], flush=True)
     server.serve_forever()
 

@@ -24,6 +24,8 @@ import sys
 import threading
 import uuid
 
+from peerutil import exit_with_stdin
+
 # Packet types.
 PKT_SQL_BATCH = 0x01
 PKT_RPC = 0x03
@@ -751,15 +753,6 @@ class Server:
             threading.Thread(target=conn.serve, daemon=True).start()
 
 
-def watch_stdin():
-    # The test's end of the pipe closes when it exits, even when it crashes.
-    try:
-        while sys.stdin.buffer.read(4096):
-            pass
-    finally:
-        os._exit(0)
-
-
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--journal", required=True)
@@ -771,7 +764,7 @@ def main():
 
     server = Server(Journal(args.journal), Rules(args.rules), args.server_name, args.product)
     if args.exit_on_stdin_eof:
-        threading.Thread(target=watch_stdin, daemon=True).start()
+        exit_with_stdin()
     print("PORT %d" % server.port, flush=True)
     try:
         server.run()

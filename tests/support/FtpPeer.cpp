@@ -36,20 +36,14 @@ bool FtpPeer::start(QString* error) {
         stop();
         return false;
     };
-    if (process_ && process_->state() == QProcess::Running) return true;
+    if (process_.isRunning()) return true;
     if (!dir_.isValid()) return fail(QStringLiteral("no temporary folder for the peer"));
     QFile::remove(journalPath());
 
-    QStringList args{QStringLiteral(KORVEX_TESTS_DIR "/peers/ftppeer.py"),
-                     QStringLiteral("--root"),
-                     root(),
-                     QStringLiteral("--user"),
-                     options_.user,
-                     QStringLiteral("--password"),
-                     options_.password,
-                     QStringLiteral("--journal"),
-                     journalPath(),
-                     QStringLiteral("--exit-on-stdin-eof")};
+    QStringList args{QStringLiteral("--root"),     root(),
+                     QStringLiteral("--user"),     options_.user,
+                     QStringLiteral("--password"), options_.password,
+                     QStringLiteral("--journal"),  journalPath()};
     if (!options_.mlsd) args << QStringLiteral("--no-mlsd");
     if (!options_.rest) args << QStringLiteral("--no-rest");
     if (options_.account) args << QStringLiteral("--account");
@@ -75,38 +69,11 @@ bool FtpPeer::start(QString* error) {
     if (!options_.masquerade.isEmpty())
         args << QStringLiteral("--masquerade") << options_.masquerade;
 
-    process_ = std::make_unique<QProcess>();
-    // The peer's complaints belong in the test output.
-    process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_->start(QStringLiteral(KORVEX_PYTHON), args);
-    if (!process_->waitForStarted(5000)) return fail(process_->errorString());
-
-    QDeadlineTimer deadline(10000);
-    while (!process_->canReadLine()) {
-        if (deadline.hasExpired() || process_->state() != QProcess::Running)
-            return fail(QStringLiteral("the FTP peer did not report its port"));
-        process_->waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
-    }
-    const QByteArray line = process_->readLine().trimmed();
-    if (!line.startsWith("PORT "))
-        return fail(QString::fromUtf8("unexpected peer output: " + line));
-    bool ok = false;
-    const uint port = line.mid(5).toUInt(&ok);
-    if (!ok || port == 0 || port > 65535) return fail(QString::fromUtf8("bad port: " + line));
-    port_ = quint16(port);
-    return true;
+    return process_.start(QStringLiteral("ftppeer.py"), args, error);
 }
 
 void FtpPeer::stop() {
-    if (!process_) return;
-    if (process_->state() != QProcess::NotRunning) {
-        process_->closeWriteChannel();  // the peer exits when its input ends
-        if (!process_->waitForFinished(3000)) {
-            process_->kill();
-            process_->waitForFinished(3000);
-        }
-    }
-    process_.reset();
+    process_.stop();
 }
 
 void FtpPeer::writeFile(const QString& name, const QByteArray& bytes) const {

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "tests/support/PeerProcess.h"
+
 namespace korvex::test {
 
 // How the FTP peer behaves; the defaults are a plain, well-behaved server.
@@ -42,7 +44,7 @@ class FtpPeer {
     bool start(QString* error = nullptr);
     void stop();
 
-    quint16 port() const { return port_; }
+    quint16 port() const { return process_.port(); }
     QString root() const;  // the served folder, ending in "/"
     QString file(const QString& name) const { return root() + name; }
     // Writes a file into the served folder, creating its folders.
@@ -57,8 +59,7 @@ class FtpPeer {
 
     FtpPeerOptions options_;
     QTemporaryDir dir_;
-    std::unique_ptr<QProcess> process_;
-    quint16 port_ = 0;
+    PeerProcess process_;
 };
 
 }  // namespace korvex::test

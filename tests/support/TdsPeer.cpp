@@ -189,60 +189,29 @@ QString TdsPeer::rulesPath() const {
     return dir_.filePath(QStringLiteral("rules.json"));
 }
 QString TdsPeer::server() const {
-    return QStringLiteral("127.0.0.1,%1").arg(port_);
+    return QStringLiteral("127.0.0.1,%1").arg(port());
 }
 bool TdsPeer::isRunning() const {
-    return process_ && process_->state() == QProcess::Running;
+    return process_.isRunning();
 }
 
 bool TdsPeer::start(QString* error) {
-    const auto fail = [&](const QString& why) {
-        if (error) *error = why;
-        stop();
-        return false;
-    };
     if (isRunning()) return true;
-    if (!dir_.isValid()) return fail(QStringLiteral("no temporary folder for the peer"));
+    if (!dir_.isValid()) {
+        if (error) *error = QStringLiteral("no temporary folder for the peer");
+        return false;
+    }
     writeRules();
     QFile::remove(journalPath());
     journalOffset_ = 0;
-
-    process_ = std::make_unique<QProcess>();
-    // The peer's complaints belong in the test output.
-    process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_->start(QStringLiteral(KORVEX_PYTHON),
-                    {QStringLiteral(KORVEX_TESTS_DIR "/peers/tdspeer.py"),
-                     QStringLiteral("--journal"), journalPath(), QStringLiteral("--rules"),
-                     rulesPath(), QStringLiteral("--exit-on-stdin-eof")});
-    if (!process_->waitForStarted(5000)) return fail(process_->errorString());
-
-    QDeadlineTimer deadline(10000);
-    QByteArray line;
-    while (!process_->canReadLine()) {
-        if (deadline.hasExpired() || process_->state() != QProcess::Running)
-            return fail(QStringLiteral("the TDS peer did not report its port"));
-        process_->waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
-    }
-    line = process_->readLine().trimmed();
-    if (!line.startsWith("PORT "))
-        return fail(QString::fromUtf8("unexpected peer output: " + line));
-    bool ok = false;
-    const uint port = line.mid(5).toUInt(&ok);
-    if (!ok || port == 0 || port > 65535) return fail(QString::fromUtf8("bad port: " + line));
-    port_ = quint16(port);
-    return true;
+    return process_.start(
+        QStringLiteral("tdspeer.py"),
+        {QStringLiteral("--journal"), journalPath(), QStringLiteral("--rules"), rulesPath()},
+        error);
 }
 
 void TdsPeer::stop() {
-    if (!process_) return;
-    if (process_->state() != QProcess::NotRunning) {
-        process_->closeWriteChannel();  // the peer exits when its input ends
-        if (!process_->waitForFinished(3000)) {
-            process_->kill();
-            process_->waitForFinished(3000);
-        }
-    }
-    process_.reset();
+    process_.stop();
 }
 
 void TdsPeer::setLogin(const QString& user, const QString& password) {

@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+#include "tests/support/PeerProcess.h"
+
 namespace korvex::test {
 
 // One login attempt as the peer received it.
@@ -113,7 +115,7 @@ class TdsPeer {
     void stop();
     bool isRunning() const;
 
-    quint16 port() const { return port_; }
+    quint16 port() const { return process_.port(); }
     QString server() const;  // "127.0.0.1,<port>"
 
     // Login rules.
@@ -152,8 +154,7 @@ class TdsPeer {
     void writeRules() const;
 
     QTemporaryDir dir_;
-    std::unique_ptr<QProcess> process_;
-    quint16 port_ = 0;
+    PeerProcess process_;
     qint64 journalOffset_ = 0;
     QMap<QString, QString> logins_;
     QStringList databases_;

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace korvex::test {
+
+// A test peer script under tests/peers/, run with the system's Python. It
+// prints "PORT <n>" as its first line once it listens, and ends when its
+// standard input closes, so it never outlives the test.
+class PeerProcess {
+  public:
+    ~PeerProcess() { stop(); }
+
+    // Starts tests/peers/<script> with the arguments and waits for its port
+    // (blocking, no event loop needed); false (and *error) on failure.
+    bool start(const QString& script, const QStringList& arguments, QString* error);
+    void stop();
+    bool isRunning() const { return process_ && process_->state() == QProcess::Running; }
+    quint16 port() const { return port_; }
+
+  private:
+    std::unique_ptr<QProcess> process_;
+    quint16 port_ = 0;
+};
+
+}  // namespace korvex::test
