@@ -29,6 +29,10 @@ namespace {
 constexpr qint64 MaxListingBytes = 256LL * 1024 * 1024;
 constexpr qint64 DataBlock = 256 * 1024;
 
+int resterend(const QDeadlineTimer& deadline) {
+    return int(std::max<qint64>(0, deadline.remainingTime()));
+}
+
 QString duur(int ms) {
     if (ms % 1000 != 0) return QStringLiteral("%1 ms").arg(ms);
     if (ms == 1000) return QStringLiteral("1 seconde");
@@ -150,7 +154,7 @@ void FtpClient::readControlBytes(const QDeadlineTimer& deadline, int timeoutMs) 
             return;
         }
         if (control_->state() != QAbstractSocket::ConnectedState) lost();
-        if (!control_->waitForReadyRead(int(std::max<qint64>(0, deadline.remainingTime())))) {
+        if (!control_->waitForReadyRead(resterend(deadline))) {
             if (control_->bytesAvailable() > 0) continue;
             if (control_->state() != QAbstractSocket::ConnectedState) lost();
             if (deadline.hasExpired())
@@ -196,7 +200,7 @@ void FtpClient::send(const QByteArray& line) {
     const QDeadlineTimer deadline(replyTimeoutMs_);
     while (control_->bytesToWrite() > 0) {
         if (control_->state() != QAbstractSocket::ConnectedState) lost();
-        if (!control_->waitForBytesWritten(int(std::max<qint64>(0, deadline.remainingTime())))) {
+        if (!control_->waitForBytesWritten(resterend(deadline))) {
             if (control_->state() != QAbstractSocket::ConnectedState) lost();
             if (deadline.hasExpired())
                 fail(QStringLiteral("Time-out: de server nam binnen %1 geen opdracht aan.")
@@ -205,13 +209,16 @@ void FtpClient::send(const QByteArray& line) {
     }
 }
 
-FtpClient::Reply FtpClient::command(const QByteArray& line) {
-    send(line);
+FtpClient::Reply FtpClient::readFinalReply() {
+    // A preliminary (1xx) reply is followed by the one that ends the command.
     Reply reply = readReply(replyTimeoutMs_);
-    // A preliminary reply to a command that moves no data is followed by
-    // the real one.
     while (reply.code < 200) reply = readReply(replyTimeoutMs_);
     return reply;
+}
+
+FtpClient::Reply FtpClient::command(const QByteArray& line) {
+    send(line);
+    return readFinalReply();
 }
 
 void FtpClient::connect() {
@@ -343,8 +350,7 @@ void FtpClient::transfer(const QByteArray& commandLine, qint64 restartAt, const 
         const QDeadlineTimer deadline(dataTimeoutMs_);
         while (!data) {
             if (!listener.hasPendingConnections() &&
-                !listener.waitForNewConnection(
-                    int(std::max<qint64>(0, deadline.remainingTime())))) {
+                !listener.waitForNewConnection(resterend(deadline))) {
                 fail(QStringLiteral("Time-out: de server opende binnen %1 geen gegevensverbinding.")
                          .arg(duur(dataTimeoutMs_)));
             }
@@ -387,16 +393,14 @@ void FtpClient::transfer(const QByteArray& commandLine, qint64 restartAt, const 
             // connection in step by taking the server's answer to that.
             data->abort();
             try {
-                Reply reply = readReply(replyTimeoutMs_);
-                while (reply.code < 200) reply = readReply(replyTimeoutMs_);
+                readFinalReply();
             } catch (const KorvexError&) {
             }
         }
         throw;
     }
 
-    Reply final = readReply(replyTimeoutMs_);
-    while (final.code < 200) final = readReply(replyTimeoutMs_);
+    const Reply final = readFinalReply();
     if (final.code != 226 && final.code != 250) throw KorvexError(final.text);
 }
 
@@ -421,15 +425,13 @@ void FtpClient::fetch(const QString& remoteName, const QString& localPath, bool 
 
     const QFileInfo info(localPath);
     const bool bestaat = info.exists();
-    qint64 vanaf = 0;
-    if (!overwrite && bestaat) {
-        if (!resume || restartSupport_ != 1)
-            throw KorvexError(QStringLiteral("Het doelbestand \"%1\" bestaat al.").arg(localPath));
-        vanaf = info.size();
-    }
+    const bool aanvullen = !overwrite && bestaat;
+    if (aanvullen && (!resume || restartSupport_ != 1))
+        throw KorvexError(QStringLiteral("Het doelbestand \"%1\" bestaat al.").arg(localPath));
+    const qint64 vanaf = aanvullen ? info.size() : 0;
 
     QFile file;
-    openLokaal(file, localPath, vanaf > 0 || (!overwrite && bestaat));
+    openLokaal(file, localPath, aanvullen);
     transfer("RETR " + remoteName.toUtf8(), vanaf, [&](const char* bytes, qint64 size) {
         if (file.write(bytes, size) != size)
             throw KorvexError(QStringLiteral("Kan niet schrijven naar \"%1\": %2")

@@ -85,6 +85,7 @@ class FtpClient : public QObject {
 
     Reply command(const QByteArray& line);
     Reply readReply(int timeoutMs);
+    Reply readFinalReply();
     void readControlBytes(const QDeadlineTimer& deadline, int timeoutMs);
     void send(const QByteArray& line);
     void discardUnsolicited();
