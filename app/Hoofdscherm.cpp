@@ -27,6 +27,7 @@
 #include "platform/KorvexError.h"
 #include "platform/MessageDialog.h"
 #include "platform/Tekst.h"
+#include "scripts/KorvexFTP.h"
 #include "verinfo/kivVerInfo.h"
 
 namespace korvex {
@@ -652,7 +653,22 @@ void THoofdscherm::levenscyclus(admin::Levenscyclus opdracht) {
     }
 }
 
-void THoofdscherm::Button8Click() {}
+void THoofdscherm::Button8Click() {
+    scripts::ScriptBeheerContext context;
+    context.velden = [this] {
+        return scripts::VerbindingsVelden{P_SQLSERVER->text(), P_INLOGNAAM->text(),
+                                          P_PASWOORD->text(), P_VKMID->text()};
+    };
+    context.logboek = [this](const QString& tekst) {
+        QString regel = tekst;
+        regel.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        Logboek->appendPlainText(regel);
+    };
+    context.server = scriptServer;
+    // Made afresh for every opening: nothing of one opening survives it.
+    auto venster = std::make_unique<scripts::TFKorvexFTP>(platform_, std::move(context), this);
+    venster->exec();
+}
 
 void THoofdscherm::Button9Click() {
     const auto pad = platform_.openFileDialog(OpenDialog1);

@@ -13,6 +13,7 @@
 #include "database/admin/Levenscyclus.h"
 #include "database/admin/TypeProfiel.h"
 #include "platform/Platform.h"
+#include "scripts/KorvexFTP.h"
 
 class QCheckBox;
 class QLabel;
@@ -100,6 +101,10 @@ class THoofdscherm : public QWidget {
     db::Connection ADO2;
     db::Command ADOCommand;
     db::Query ADOBDR;
+
+    // The script server the script manager logs in to; the deployment's by
+    // default.
+    scripts::ScriptServer scriptServer = scripts::ScriptServer::Standaard();
 
     // Reads the running executable's version for the caption.
     TkivVerInfo* kivVerInfo1;

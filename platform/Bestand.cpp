@@ -26,9 +26,9 @@ void ZetReden(QString* reden, const QString& tekst) {
     if (reden) *reden = tekst;
 }
 
-// Opens for reading without ever blocking on a pipe, and checks the kind on
-// what was opened, so a name swapped in between cannot slip through.
-bool OpenRegulier(QFile& bestand, Bestand::Gelezen& uit) {
+}  // namespace
+
+bool Bestand::OpenRegulier(QFile& bestand, Gelezen& uit) {
 #ifdef Q_OS_UNIX
     const QByteArray naam = QFile::encodeName(bestand.fileName());
     const int fd = ::open(naam.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -72,6 +72,8 @@ bool OpenRegulier(QFile& bestand, Bestand::Gelezen& uit) {
     return true;
 #endif
 }
+
+namespace {
 
 // A save file that falls back to writing in place where the folder refuses
 // the file beside it; unbuffered, so that a short write (a full disk) shows

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QFile;
+
 namespace korvex {
 
 // Reading and replacing the small files the tool keeps, safe against files
@@ -27,6 +29,12 @@ class Bestand {
     // The whole file when it is a regular file (a link to one counts) of at
     // most `maximum` bytes.
     static Gelezen Lees(const QString& pad, qint64 maximum);
+
+    // Opens a regular file (a link to one counts) for reading in blocks;
+    // never blocks on a pipe, and checks the kind on what was opened, so a
+    // name swapped in between cannot slip through. False with `uit` telling
+    // why.
+    static bool OpenRegulier(QFile& bestand, Gelezen& uit);
 
     // Whether the name is taken by something other than a regular file (a
     // link to one counts as regular).

@@ -4,6 +4,8 @@
 #include "database/access/Diagnostics.h"
 #include "platform/KorvexError.h"
 
+#include <limits>
+
 namespace korvex::db {
 
 Statement::Statement(Connection& connection) {
@@ -34,9 +36,13 @@ bool Statement::execute(const QString& text, int timeoutSeconds) {
                     0);
     // Escape clauses such as {fn ...} are the server's business, not the driver's.
     SQLSetStmtAttrW(stmt_, SQL_ATTR_NOSCAN, reinterpret_cast<SQLPOINTER>(SQL_NOSCAN_ON), 0);
-    std::u16string wide = text.toStdU16String();
-    const SQLRETURN rc =
-        SQLExecDirectW(stmt_, reinterpret_cast<SQLWCHAR*>(wide.data()), SQLINTEGER(wide.size()));
+    if (text.size() > std::numeric_limits<SQLINTEGER>::max())
+        throw KorvexError(QStringLiteral("De opdracht is te lang om in één keer te verzenden"));
+    // QString is UTF-16 already: the driver reads it in place, so a large
+    // script is not copied once more on its way.
+    const SQLRETURN rc = SQLExecDirectW(
+        stmt_, const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(text.utf16())),
+        SQLINTEGER(text.size()));
     check(rc, QStringLiteral("De opdracht is mislukt"));
     // SQL_NO_DATA: a statement without any result, such as CREATE DATABASE.
     return rc != SQL_NO_DATA;
