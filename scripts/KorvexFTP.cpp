@@ -503,6 +503,9 @@ void TFKorvexFTP::ScriptUitvoerenClick() {
                 Sluiten();
                 ADOCommand.commandText = std::move(tekst);
                 tekst = QString();
+                // The driver's own word for an empty text says nothing to an operator.
+                if (ADOCommand.commandText.isEmpty())
+                    throw KorvexError(QStringLiteral("Het script is leeg; er is niets uitgevoerd."));
                 QString weigering = ScriptBestand::NietVerzendbaar(ADOCommand.commandText);
                 if (weigering.isEmpty())
                     weigering = ScriptBestand::LosVraagteken(ADOCommand.commandText);
