@@ -1,7 +1,14 @@
+#include <QApplication>
+#include <QListWidget>
+#include <QTimer>
+#include <QToolButton>
 #include <QStatusBar>
 #include <QTabWidget>
 
+#include "scripts/BestandLijst.h"
+#include "scripts/MapLijst.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/support/Bestanden.h"
 
 using namespace korvex;
 
@@ -99,3 +106,66 @@ TEST_F(Verbinding, ClosingWithTheConnectionClosedSendsNothing) {
     EXPECT_TRUE(peer.logins().empty());
     EXPECT_TRUE(peer.disconnects().isEmpty());
 }
+
+namespace korvex::test {
+namespace {
+
+// The script manager is made afresh at every click and gone afterwards; it
+// reads the fields as typed, and its failures land in the log memo.
+TEST_F(WindowWithServer, ScriptManagerIsMadeAfreshAtEveryOpening) {
+    ASSERT_TRUE(QDir(folder.path()).mkpath("SQLOnlineScripts/elders"));
+    Schrijf(folder.file("SQLOnlineScripts/3-1-3.sql"), "select ?");
+    window->P_VKMID->setText(" 42 ");
+    const auto versie = [&](const QString& v) {
+        peer.clearBatchRules();
+        peer.onBatch("select * from DatabaseInstellingen",
+                     TdsReply().resultSet({{"dat_id", TdsType::Int},
+                                           {"dat_versie", TdsType::VarChar, 10},
+                                           {"dat_datum", TdsType::DateTime}},
+                                          {{1, v, QDateTime(QDate(2013, 8, 21), QTime(9, 0))}}));
+    };
+    struct Gezien {
+        QString titel, map;
+        int online = -1;
+        bool inloggen = false;
+    };
+    std::vector<Gezien> gezien;
+    const auto open = [&](const std::function<void(scripts::TFKorvexFTP&)>& actie) {
+        QTimer::singleShot(0, [&] {
+            auto* v = qobject_cast<scripts::TFKorvexFTP*>(QApplication::activeModalWidget());
+            ASSERT_NE(v, nullptr);
+            gezien.push_back({v->windowTitle(), v->SQLBestandenLokaal->Directory(),
+                              v->SQLBestandenFTP->count(), v->Verbinden->isEnabled()});
+            actie(*v);
+            v->BtnSluit->click();
+        });
+        window->Button8Click();
+        EXPECT_TRUE(window->findChildren<scripts::TFKorvexFTP*>().isEmpty());
+    };
+
+    versie("3.1.2");
+    platform.answer(DialogResult::Yes);
+    open([&](scripts::TFKorvexFTP& v) {
+        v.OverzichtBestanden->setCurrentRow(0);
+        v.ScriptUitvoerenClick();
+        v.SQLBestandenLokaal->SetDirectory(folder.file("SQLOnlineScripts/elders"));
+        v.SQLBestandenFTP->addItem("4-0-0.sql");
+        versie("3.1.3");
+    });
+    open([](scripts::TFKorvexFTP&) {});
+
+    ASSERT_EQ(gezien.size(), 2u);
+    EXPECT_EQ(gezien[0].titel, "Zelvo Korvex SQL script beheerder - v3.1.2 - 21-08-2013");
+    EXPECT_EQ(gezien[1].titel, "Zelvo Korvex SQL script beheerder - v3.1.3 - 21-08-2013");
+    EXPECT_EQ(gezien[1].map, QDir::cleanPath(folder.file("SQLOnlineScripts")));
+    EXPECT_EQ(gezien[1].online, 0);
+    EXPECT_TRUE(gezien[1].inloggen);
+    EXPECT_EQ(peer.logins().back().database, "KORVEX_42");
+    EXPECT_EQ(window->Logboek->toPlainText(),
+              "Het script bevat op regel 1 een vraagteken buiten een tekst, opmerking of naam "
+              "tussen haken. De ODBC-driver houdt dat voor een parameter en verstuurt het script "
+              "niet; het is niet uitgevoerd.\nselect ?\n");
+}
+
+}  // namespace
+}  // namespace korvex::test
