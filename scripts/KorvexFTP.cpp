@@ -201,7 +201,6 @@ void TFKorvexFTP::bouw() {
     sluitIcoon.addPixmap(Afbeeldingen::ToolImages(1), QIcon::Disabled);
     BtnSluit->setIcon(sluitIcoon);
     BtnSluit->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    BtnSluit->setAutoRaise(true);
     // After the check box and a spacer, the rest of the toolbar.
     BtnSluit->setGeometry(206, 2, 821 - 206 - 4, 25);
 

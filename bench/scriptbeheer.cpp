@@ -1,0 +1,184 @@
+// Drives the script manager window from the command line for bench/scriptbeheer.py:
+//   korvex_bench_scripts PROGRAM_FOLDER TDSPORT FTPPORT login
+//   korvex_bench_scripts PROGRAM_FOLDER TDSPORT FTPPORT run
+// login: times Inloggen (login, listing, filter, list filled and painted) and
+// the listing filter on its own. run: times Script uitvoeren on the first
+// local script and reads the resident memory around it.
+// Prints one "name value" pair a line; the window's status and log go to stderr.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QSet>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "net/FtpClient.h"
+#include "platform/KorvexError.h"
+#include "platform/Platform.h"
+#include "scripts/BestandLijst.h"
+#include "scripts/KorvexFTP.h"
+#include "scripts/MapLijst.h"
+#include "scripts/Scriptlijst.h"
+
+namespace {
+
+using namespace korvex;
+
+// Answers every question with yes and does nothing else: the benchmark has
+// no operator, and a dialog that is not asked for must not stop the run.
+class BenchPlatform : public Platform {
+  public:
+    explicit BenchPlatform(QString folder) : folder_(std::move(folder)) {}
+    DialogResult messageDialog(const QString&, DialogKind, DialogButtons) override {
+        return DialogResult::Yes;
+    }
+    DialogResult systemMessageBox(const SystemBoxRequest&) override { return DialogResult::Yes; }
+    void standardErrorBox(const QString& message) override {
+        std::fprintf(stderr, "error box: %s\n", qPrintable(message));
+    }
+    std::optional<QString> openFileDialog(const FileDialogRequest&) override { return {}; }
+    std::optional<QString> saveFileDialog(const FileDialogRequest&) override { return {}; }
+    std::optional<QString> pickFolder(const QString&) override { return {}; }
+    void playSound(const QString&) override {}
+    bool shellOpen(const QString&) override { return false; }
+    bool startProgram(const QString&, const QStringList&) override { return false; }
+    QString computerName() override { return QStringLiteral("BENCH"); }
+    QString programFolder() override { return folder_; }
+    QDateTime now() override { return QDateTime::currentDateTime(); }
+    void processPendingEvents() override { QCoreApplication::processEvents(); }
+
+  private:
+    QString folder_;
+};
+
+// A field of /proc/self/status in KiB; -1 when absent.
+qint64 statusKib(const char* veld) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return -1;
+    const QByteArray sleutel = QByteArray(veld) + ':';
+    for (QByteArray regel = f.readLine(); !regel.isEmpty(); regel = f.readLine())
+        if (regel.startsWith(sleutel)) return regel.mid(sleutel.size()).trimmed().split(' ')[0].toLongLong();
+    return -1;
+}
+
+// The raw listing lines as the window receives them, over a connection of our own.
+QStringList ruweLijst(quint16 poort) {
+    net::FtpClient ftp;
+    ftp.setHost(QStringLiteral("127.0.0.1"));
+    ftp.setPort(poort);
+    ftp.setUserName(QStringLiteral("korvex"));
+    ftp.setPassword(QStringLiteral("geheim"));
+    ftp.setPassive(true);
+    ftp.connect();
+    ftp.changeDir(QStringLiteral("/"));
+    ftp.setTransferType(net::FtpClient::TransferType::Ascii);
+    QStringList regels;
+    ftp.list(regels);
+    ftp.disconnect();
+    return regels;
+}
+
+int login(scripts::TFKorvexFTP& venster, quint16 ftpPoort) {
+    QElapsedTimer klok;
+    klok.start();
+    venster.VerbindenClick();
+    // "Shown" includes the paint of the filled list.
+    QCoreApplication::processEvents();
+    const double ms = klok.nsecsElapsed() / 1e6;
+    std::printf("login_ms %.1f\nentries %d\n", ms, venster.SQLBestandenFTP->count());
+
+    const QStringList regels = ruweLijst(ftpPoort);
+    // The same predicate the window builds: one set of the local folder's names.
+    const QStringList aanwezig = QDir(venster.SQLBestandenLokaal->Directory())
+                                     .entryList(QDir::Files | QDir::System | QDir::Hidden);
+    const QSet<QString> bekend(aanwezig.begin(), aanwezig.end());
+    const QSet<QString> mislukt;
+    std::vector<double> tijden;
+    qsizetype gefilterd = 0;
+    for (int i = 0; i < 21; ++i) {
+        klok.restart();
+        const QStringList namen =
+            scripts::Scriptlijst::Filter(regels, venster.VersieSleutel, [&](const QString& naam) {
+                return bekend.contains(naam) || mislukt.contains(naam);
+            });
+        tijden.push_back(klok.nsecsElapsed() / 1e6);
+        gefilterd = namen.size();
+    }
+    std::nth_element(tijden.begin(), tijden.begin() + tijden.size() / 2, tijden.end());
+    std::printf("lines %lld\nfiltered %lld\nfilter_ms %.3f\n", qint64(regels.size()),
+                qint64(gefilterd), tijden[tijden.size() / 2]);
+    return 0;
+}
+
+int run(scripts::TFKorvexFTP& venster, const QStringList& logboek) {
+    venster.OverzichtBestanden->setCurrentRow(0);
+    const QString pad = venster.OverzichtBestanden->FileName();
+    if (pad.isEmpty()) {
+        std::fprintf(stderr, "no local script in %s\n", qPrintable(venster.OverzichtBestanden->Directory()));
+        return 1;
+    }
+    QCoreApplication::processEvents();
+    const qint64 idle = statusKib("VmRSS");
+    const qint64 hwmVoor = statusKib("VmHWM");
+    QElapsedTimer klok;
+    klok.start();
+    venster.ScriptUitvoerenClick();
+    const double ms = klok.nsecsElapsed() / 1e6;
+    const qint64 piek = statusKib("VmHWM");
+    std::printf("script %s\nsize %lld\nrun_ms %.1f\nidle_kib %lld\nhwm_before_kib %lld\npeak_kib %lld\n"
+                "log_entries %lld\nstill_there %d\n",
+                qPrintable(QFileInfo(pad).fileName()), QFileInfo(pad).size(), ms, idle, hwmVoor, piek,
+                qint64(logboek.size()), int(QFile::exists(pad)));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() != 4 || (args[3] != QLatin1String("login") && args[3] != QLatin1String("run"))) {
+        std::fprintf(stderr, "usage: korvex_bench_scripts PROGRAM_FOLDER TDSPORT FTPPORT login|run\n");
+        return 2;
+    }
+    QString map = QDir(args[0]).absolutePath();
+    if (!map.endsWith(u'/')) map += u'/';
+    BenchPlatform platform(map);
+    const QString server = QStringLiteral("127.0.0.1,") + args[1];
+    const quint16 ftpPoort = quint16(args[2].toUInt());
+
+    QStringList logboek;
+    scripts::ScriptBeheerContext context;
+    context.velden = [server] {
+        return scripts::VerbindingsVelden{server, QStringLiteral("sa"), QStringLiteral("geheim"),
+                                          QStringLiteral("42")};
+    };
+    context.logboek = [&logboek](const QString& tekst) {
+        logboek << tekst;
+        std::fprintf(stderr, "log: %s\n", qPrintable(tekst.left(500)));
+    };
+    context.server = {QStringLiteral("127.0.0.1"), ftpPoort, QStringLiteral("korvex"),
+                      QStringLiteral("geheim")};
+
+    int rc = 1;
+    try {
+        scripts::TFKorvexFTP venster(platform, context);
+        venster.show();
+        QCoreApplication::processEvents();
+        if (venster.VersieSleutel.isEmpty()) {
+            std::fprintf(stderr, "no version read: %s\n", qPrintable(venster.statusText()));
+            return 1;
+        }
+        std::printf("version_key %s\n", qPrintable(venster.VersieSleutel));
+        rc = args[3] == QLatin1String("login") ? login(venster, ftpPoort) : run(venster, logboek);
+        std::fprintf(stderr, "status: %s\n", qPrintable(venster.statusText()));
+    } catch (const KorvexError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return rc;
+}
