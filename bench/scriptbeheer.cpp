@@ -61,7 +61,8 @@ qint64 statusKib(const char* veld) {
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return -1;
     const QByteArray sleutel = QByteArray(veld) + ':';
     for (QByteArray regel = f.readLine(); !regel.isEmpty(); regel = f.readLine())
-        if (regel.startsWith(sleutel)) return regel.mid(sleutel.size()).trimmed().split(' ')[0].toLongLong();
+        if (regel.startsWith(sleutel))
+            return regel.mid(sleutel.size()).trimmed().split(' ')[0].toLongLong();
     return -1;
 }
 
@@ -101,10 +102,9 @@ int login(scripts::TFKorvexFTP& venster, quint16 ftpPoort) {
     qsizetype gefilterd = 0;
     for (int i = 0; i < 21; ++i) {
         klok.restart();
-        const QStringList namen =
-            scripts::Scriptlijst::Filter(regels, venster.VersieSleutel, [&](const QString& naam) {
-                return bekend.contains(naam) || mislukt.contains(naam);
-            });
+        const QStringList namen = scripts::Scriptlijst::Filter(
+            regels, venster.VersieSleutel,
+            [&](const QString& naam) { return bekend.contains(naam) || mislukt.contains(naam); });
         tijden.push_back(klok.nsecsElapsed() / 1e6);
         gefilterd = namen.size();
     }
@@ -118,21 +118,24 @@ int run(scripts::TFKorvexFTP& venster, const QStringList& logboek) {
     venster.OverzichtBestanden->setCurrentRow(0);
     const QString pad = venster.OverzichtBestanden->FileName();
     if (pad.isEmpty()) {
-        std::fprintf(stderr, "no local script in %s\n", qPrintable(venster.OverzichtBestanden->Directory()));
+        std::fprintf(stderr, "no local script in %s\n",
+                     qPrintable(venster.OverzichtBestanden->Directory()));
         return 1;
     }
     QCoreApplication::processEvents();
     const qint64 idle = statusKib("VmRSS");
     const qint64 hwmVoor = statusKib("VmHWM");
+    const qint64 grootte = QFileInfo(pad).size();
     QElapsedTimer klok;
     klok.start();
     venster.ScriptUitvoerenClick();
     const double ms = klok.nsecsElapsed() / 1e6;
     const qint64 piek = statusKib("VmHWM");
-    std::printf("script %s\nsize %lld\nrun_ms %.1f\nidle_kib %lld\nhwm_before_kib %lld\npeak_kib %lld\n"
-                "log_entries %lld\nstill_there %d\n",
-                qPrintable(QFileInfo(pad).fileName()), QFileInfo(pad).size(), ms, idle, hwmVoor, piek,
-                qint64(logboek.size()), int(QFile::exists(pad)));
+    std::printf(
+        "script %s\nsize %lld\nrun_ms %.1f\nidle_kib %lld\nhwm_before_kib %lld\npeak_kib %lld\n"
+        "log_entries %lld\nstill_there %d\n",
+        qPrintable(QFileInfo(pad).fileName()), grootte, ms, idle, hwmVoor, piek,
+        qint64(logboek.size()), int(QFile::exists(pad)));
     return 0;
 }
 
@@ -141,8 +144,10 @@ int run(scripts::TFKorvexFTP& venster, const QStringList& logboek) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    if (args.size() != 4 || (args[3] != QLatin1String("login") && args[3] != QLatin1String("run"))) {
-        std::fprintf(stderr, "usage: korvex_bench_scripts PROGRAM_FOLDER TDSPORT FTPPORT login|run\n");
+    if (args.size() != 4 ||
+        (args[3] != QLatin1String("login") && args[3] != QLatin1String("run"))) {
+        std::fprintf(stderr,
+                     "usage: korvex_bench_scripts PROGRAM_FOLDER TDSPORT FTPPORT login|run\n");
         return 2;
     }
     QString map = QDir(args[0]).absolutePath();

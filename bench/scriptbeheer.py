@@ -181,6 +181,8 @@ def main():
         arrived = at is not None and batches[at][1].startswith("insert into t values (0000000, ")
         stamped = arrived and at + 1 < len(batches) and batches[at + 1][2] == stamp
         removed = fig["still_there"] == "0"
+        if fig["script"] != SCRIPT or int(fig["size"]) != size:
+            failed.append(f"the driver ran {fig['script']} of {fig['size']} bytes")
         if not (arrived and stamped and removed):
             failed.append("batch, stamp or removal")
         if ratio > 4.0:
