@@ -41,11 +41,6 @@ const QString locatieWaarschuwing =
     QStringLiteral("Voer een locatie database in en probeer opnieuw");
 const QString btwWaarschuwing = QStringLiteral("Voer een geldig BTW nummer in en probeer opnieuw");
 
-QString foutTekst(const std::exception& fout) {
-    if (auto* k = dynamic_cast<const KorvexError*>(&fout)) return k->message();
-    return QString::fromLocal8Bit(fout.what());
-}
-
 // The tab strip: tabs 23 pixels wide, one under the other, text upwards.
 class TKleurTabBalk : public QTabBar {
   public:

@@ -19,11 +19,12 @@ import sys
 import tempfile
 import time
 
+import benchutil
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
 RUNS = int(sys.argv[2]) if len(sys.argv) > 2 else 5
 CLIENT = os.path.join(BUILD, "bin", "korvex_bench_ftp")
-PEER = os.path.join(ROOT, "tests", "peers", "ftppeer.py")
 USER, PASSWORD = "korvex", "geheim"
 SIZE = 200 * 1000 * 1000
 
@@ -31,16 +32,6 @@ SIZE = 200 * 1000 * 1000
 def need(tool, package):
     if shutil.which(tool) is None:
         sys.exit(f"{tool} is missing: apt-get install -y {package}")
-
-
-def start_peer(root):
-    peer = subprocess.Popen(["/usr/bin/python3", PEER, "--root", root, "--user", USER,
-                             "--password", PASSWORD, "--exit-on-stdin-eof"],
-                            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-    line = peer.stdout.readline().strip()
-    if not line.startswith("PORT "):
-        sys.exit(f"the FTP peer did not start: {line!r}")
-    return peer, int(line.split()[1])
 
 
 def run(command):
@@ -79,7 +70,8 @@ def main():
         with open(os.path.join(served, "klein.bin"), "wb") as f:
             f.write(block)
         expected = digest(os.path.join(served, "groot.bin"))
-        peer, port = start_peer(served)
+        peer, port = benchutil.start_peer("ftppeer.py", "--root", served, "--user", USER,
+                                          "--password", PASSWORD)
         try:
             target = os.path.join(work, "ontvangen.bin")
             curl_rates, ours_rates, ours_peaks = [], [], []
@@ -109,7 +101,8 @@ def main():
         os.mkdir(listed)
         for i in range(10000):
             open(os.path.join(listed, f"{i // 100}-{i % 100}-0.sql"), "wb").close()
-        peer, port = start_peer(listed)
+        peer, port = benchutil.start_peer("ftppeer.py", "--root", listed, "--user", USER,
+                                          "--password", PASSWORD)
         try:
             times = []
             for _ in range(RUNS):

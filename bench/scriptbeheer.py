@@ -21,34 +21,17 @@ import sys
 import tempfile
 import time
 
+from benchutil import peak_kib, start_peer
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
 DRIVER = os.path.join(BUILD, "bin", "korvex_bench_scripts")
-PEERS = os.path.join(ROOT, "tests", "peers")
 RUNS = 5
 SERVED = 10000
 LOCAL = 100  # served names that are already in the local folder
 VERSION, KEY = "3.1.2", "3-1-2"
 SCRIPT = "3-1-3.sql"
 SIZES = [100 * 1000 * 1000, 50 * 1000 * 1000]  # the second only when the first does not get through
-
-
-def start_peer(script, *args):
-    peer = subprocess.Popen(["/usr/bin/python3", os.path.join(PEERS, script), *args,
-                             "--exit-on-stdin-eof"],
-                            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-    line = peer.stdout.readline().strip()
-    if not line.startswith("PORT "):
-        sys.exit(f"{script} did not start: {line!r}")
-    return peer, int(line.split()[1])
-
-
-def peak_kib(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmHWM:"):
-                return int(line.split()[1])
-    return 0
 
 
 def drive(prog, tds_port, ftp_port, mode, timeout=900):

@@ -17,6 +17,8 @@ import sys
 import tempfile
 import time
 
+from benchutil import peak_kib
+
 try:
     import Xlib.display
     import Xlib.error
@@ -52,14 +54,6 @@ def visible_window(display, pid, title):
         except Xlib.error.XError:
             continue  # the window went away while we looked
     return False
-
-
-def peak_kib(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmHWM:"):
-                return int(line.split()[1])
-    return 0
 
 
 def measure(display, program, title, env, args=()):

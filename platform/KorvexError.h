@@ -17,4 +17,10 @@ class KorvexError : public std::runtime_error {
     QString message_;
 };
 
+// The text of any failure as the operator gets to see it.
+inline QString foutTekst(const std::exception& fout) {
+    if (auto* k = dynamic_cast<const KorvexError*>(&fout)) return k->message();
+    return QString::fromLocal8Bit(fout.what());
+}
+
 }  // namespace korvex

@@ -30,11 +30,6 @@ namespace {
 const QString beginTitel = QStringLiteral("Zelvo Korvex SQL script beheerder");
 const QString lokaleMapNaam = QStringLiteral("SQLOnlineScripts");
 
-QString foutTekst(const std::exception& fout) {
-    if (auto* k = dynamic_cast<const KorvexError*>(&fout)) return k->message();
-    return QString::fromLocal8Bit(fout.what());
-}
-
 QFont arial(int pixels, bool vet = false) {
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(pixels);
@@ -501,7 +496,6 @@ void TFKorvexFTP::ScriptUitvoerenClick() {
             try {
                 Sluiten();
                 ADOCommand.commandText = std::move(tekst);
-                tekst = QString();
                 // The driver's own word for an empty text says nothing to an operator.
                 if (ADOCommand.commandText.isEmpty())
                     throw KorvexError(QStringLiteral("Het script is leeg; er is niets uitgevoerd."));

@@ -96,20 +96,19 @@ QString ScriptBestand::LeesOpdracht(const QString& pad) {
         tekens /= 2;
     }
 
+    gelezen.remove(0, begin);
+
     QString opdracht;
     // Room for the text and a CR for every few lines; one allocation for the
     // common case keeps a large script at one copy of itself.
     opdracht.reserve(qsizetype(tekens + tekens / 32 + 2));
     Regeleinden regels(opdracht);
     // The mark was dropped above; a second U+FEFF after it is text.
-    bool eerste = true;
     while (!gelezen.isEmpty()) {
-        const QByteArrayView deel = QByteArrayView(gelezen).sliced(eerste ? begin : 0);
-        eerste = false;
         if (decoder)
-            regels.Voeg(QString(decoder->decode(deel)));
+            regels.Voeg(QString(decoder->decode(gelezen)));
         else
-            regels.Voeg(AnsiCodec::decode(deel.toByteArray()));
+            regels.Voeg(AnsiCodec::decode(gelezen));
         leesBlok();
     }
     if (decoder) regels.Voeg(QString(decoder->decode(QByteArrayView())));

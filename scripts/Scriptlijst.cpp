@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/Tekst.h"
+
 namespace korvex::scripts {
 
 QString Scriptlijst::EntryNaam(const QString& regel) {
@@ -10,12 +12,8 @@ QString Scriptlijst::EntryNaam(const QString& regel) {
 }
 
 bool Scriptlijst::VeiligeNaam(const QString& naam) {
-    if (naam.isEmpty() || naam == u"." || naam == u"..") return false;
-    for (const QChar c : naam) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == u'/' || u == u'\\') return false;
-    }
-    return true;
+    return !naam.isEmpty() && naam != u"." && naam != u".." && !naam.contains(u'/') &&
+           !naam.contains(u'\\') && Tekst::veiligVoorSql(naam);
 }
 
 QString Scriptlijst::ZonderExtensie(const QString& naam) {
