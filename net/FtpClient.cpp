@@ -9,6 +9,7 @@
 #include <QTcpSocket>
 #include <algorithm>
 
+#include "net/Duur.h"
 #include "net/FtpListing.h"
 #include "platform/Bestand.h"
 #include "platform/KorvexError.h"
@@ -31,12 +32,6 @@ constexpr qint64 DataBlock = 256 * 1024;
 
 int resterend(const QDeadlineTimer& deadline) {
     return int(std::max<qint64>(0, deadline.remainingTime()));
-}
-
-QString duur(int ms) {
-    if (ms % 1000 != 0) return QStringLiteral("%1 ms").arg(ms);
-    if (ms == 1000) return QStringLiteral("1 seconde");
-    return QStringLiteral("%1 seconden").arg(ms / 1000);
 }
 
 // A CR, LF or NUL in an argument would end the command early and let the

@@ -7,7 +7,7 @@ packages=(
   libasan8 libubsan1
   qt6-base-dev qt6-multimedia-dev libqt6svg6
   unixodbc-dev unixodbc tdsodbc freetds-bin
-  libpugixml-dev libcurl4-openssl-dev zlib1g-dev
+  libpugixml-dev libcurl4-openssl-dev zlib1g-dev libssl-dev openssl ca-certificates
   libgtest-dev libgmock-dev
   python3 python3-pyftpdlib curl
   binutils-mingw-w64-x86-64
