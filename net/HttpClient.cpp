@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QIODevice>
 #include <QSocketNotifier>
@@ -26,6 +27,9 @@ constexpr long ReadBlock = 512 * 1024;
 // The headers of one response that are kept at most: a server that never
 // ends its header must not fill the memory.
 constexpr qint64 MaxHeaderBytes = 256 * 1024;
+// libcurl keeps reading while data arrives; after this long in one call
+// the transfer pauses so that timers and clicks get their turn.
+constexpr qint64 TurnMs = 10;
 
 void initCurl() {
     static std::once_flag once;
@@ -56,6 +60,8 @@ struct HttpClient::Transfer {
     bool writeFailed = false;
     bool headerTooLong = false;
     bool activity = false;
+    bool paused = false;
+    QElapsedTimer turn;  // since libcurl was last entered
     qint64 headerBytes = 0;
     qint64 total = 0;  // body bytes written; received() follows as announced
     QStringList lines;
@@ -70,6 +76,10 @@ struct HttpClient::Transfer {
         auto* t = static_cast<Transfer*>(user);
         const size_t length = size * count;
         if (t->aborted) return 0;
+        if (t->turn.isValid() && t->turn.elapsed() >= TurnMs) {
+            t->paused = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
         if (QIODevice* out = t->owner->receiver_) {
             size_t written = 0;
             while (written < length) {
@@ -277,13 +287,28 @@ void HttpClient::request(bool headOnly) {
 
 void HttpClient::drive(qintptr socket, int events) {
     if (!multi_) return;
-    int running = 0;
-    inCurl_ = true;
-    curl_multi_socket_action(multi_->handle, curl_socket_t(socket), events, &running);
-    inCurl_ = false;
+    enterCurl([&] {
+        int running = 0;
+        curl_multi_socket_action(multi_->handle, curl_socket_t(socket), events, &running);
+    });
+}
 
+void HttpClient::resume() {
     Transfer* t = transfer_.get();
-    if (!t) return;
+    if (!t || t->done || !t->paused) return;
+    t->paused = false;
+    // Hands the held block to onBody again, then reads on.
+    enterCurl([&] { curl_easy_pause(t->easy, CURLPAUSE_CONT); });
+}
+
+void HttpClient::enterCurl(const std::function<void()>& call) {
+    Transfer* t = transfer_.get();
+    if (t) t->turn.start();
+    inCurl_ = true;
+    call();
+    inCurl_ = false;
+    if (!t || transfer_.get() != t) return;
+
     int left = 0;
     while (CURLMsg* message = curl_multi_info_read(multi_->handle, &left)) {
         if (message->msg != CURLMSG_DONE || message->easy_handle != t->easy) continue;
@@ -298,6 +323,9 @@ void HttpClient::drive(qintptr socket, int events) {
         t->activity = false;
         t->idle.start(idleTimeoutMs_);
     }
+    // libcurl reads on for as long as the socket has data; a paused
+    // transfer gives the event loop its turn and goes on right after.
+    if (t->paused && !t->done) QTimer::singleShot(0, this, [this] { resume(); });
     // Announced outside libcurl, so that whatever a receiver of the event
     // does (even abort) cannot re-enter libcurl from its own callback.
     announce();

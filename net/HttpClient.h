@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 #include "platform/KorvexError.h"
@@ -110,6 +111,8 @@ class HttpClient : public QObject {
 
     void request(bool headOnly);
     void drive(qintptr socket, int events);
+    void resume();
+    void enterCurl(const std::function<void()>& call);
     void announce();
     void stopTransfer();
     void finishRequest();

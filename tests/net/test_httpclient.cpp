@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "net/HttpClient.h"
+#include "tests/support/Bestanden.h"
 #include "tests/support/FtpPeer.h"
 #include "tests/support/HttpPeer.h"
 #include "tests/support/TempFolder.h"
@@ -318,6 +319,30 @@ TEST(HttpClient, DocumentDataCountsEveryBlockWhileTimersRunAndTheBodyIsWrittenAs
     EXPECT_EQ(body.data(), HttpPeer::patternBytes(Grootte));
     EXPECT_EQ(http.received(), Grootte);
     EXPECT_GE(tikken, 10);
+
+    // At full speed libcurl would read on for as long as data comes; the
+    // body still arrives whole while the timer keeps its turn.
+    constexpr int Groot = 48 << 20;
+    peer.route("/snel", {HttpPeer::raw("HTTP/1.0 200 OK\r\nContent-Length: 50331648\r\n\r\n"),
+                         HttpPeer::pattern(Groot)});
+    TempFolder map;
+    QFile doel(map.file("snel.bin"));
+    ASSERT_TRUE(doel.open(QIODevice::WriteOnly));
+    http.setUrl(peer.url("/snel"));
+    http.setIdleTimeout(5000);
+    http.setReceiver(&doel);
+    QElapsedTimer klok;
+    qint64 vorige = 0, grootsteGat = 0;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        grootsteGat = std::max(grootsteGat, klok.elapsed() - vorige);
+        vorige = klok.elapsed();
+    });
+    klok.start();
+    http.get();
+    doel.close();
+    EXPECT_EQ(http.received(), Groot);
+    EXPECT_TRUE(Lees(doel.fileName()) == HttpPeer::patternBytes(Groot));
+    EXPECT_LT(grootsteGat, 100);
 }
 
 // Abort and close from a timer inside the wait (as a cancel button does),
