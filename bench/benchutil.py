@@ -1,7 +1,10 @@
-"""What the benchmarks share: starting a test peer and reading peak memory."""
+"""What the benchmarks share: tools, timed runs, digests, test peers and peak memory."""
+import hashlib
 import os
+import shutil
 import subprocess
 import sys
+import time
 
 PEERS = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tests", "peers")
 
@@ -27,3 +30,30 @@ def peak_kib(pid):
             if line.startswith("VmHWM:"):
                 return int(line.split()[1])
     return 0
+
+
+def need(tool, package):
+    if shutil.which(tool) is None:
+        sys.exit(f"{tool} is missing: apt-get install -y {package}")
+
+
+def run(command):
+    """Elapsed seconds, peak resident memory in MiB and stdout of one run."""
+    start = time.perf_counter()
+    proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(proc.pid, 0)
+    elapsed = time.perf_counter() - start
+    out, err = proc.stdout.read().decode(), proc.stderr.read().decode()
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode != 0:
+        sys.exit(f"{command[0]} failed ({proc.returncode}): {err.strip()}")
+    return elapsed, usage.ru_maxrss / 1024.0, out
+
+
+def digest(path):
+    """SHA-256 of a file, read in blocks."""
+    h = hashlib.sha256()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(1 << 20), b""):
+            h.update(block)
+    return h.hexdigest()

@@ -10,16 +10,12 @@ client's peak resident memory next to its peak for a 1 MB fetch (a flat
 figure means the file is streamed). Then times connect, login and the
 listing of a root folder of 10,000 entries.
 """
-import hashlib
 import os
-import shutil
 import statistics
-import subprocess
 import sys
 import tempfile
-import time
 
-import benchutil
+from benchutil import digest, need, run, start_peer
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
@@ -29,30 +25,10 @@ USER, PASSWORD = "korvex", "geheim"
 SIZE = 200 * 1000 * 1000
 
 
-def need(tool, package):
-    if shutil.which(tool) is None:
-        sys.exit(f"{tool} is missing: apt-get install -y {package}")
 
 
-def run(command):
-    """Elapsed seconds, peak resident memory in MiB and stdout of one run."""
-    start = time.perf_counter()
-    proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(proc.pid, 0)
-    elapsed = time.perf_counter() - start
-    out, err = proc.stdout.read().decode(), proc.stderr.read().decode()
-    proc.returncode = os.waitstatus_to_exitcode(status)
-    if proc.returncode != 0:
-        sys.exit(f"{command[0]} failed ({proc.returncode}): {err.strip()}")
-    return elapsed, usage.ru_maxrss / 1024.0, out
 
 
-def digest(path):
-    h = hashlib.sha256()
-    with open(path, "rb") as f:
-        for block in iter(lambda: f.read(1 << 20), b""):
-            h.update(block)
-    return h.hexdigest()
 
 
 def main():
@@ -70,7 +46,7 @@ def main():
         with open(os.path.join(served, "klein.bin"), "wb") as f:
             f.write(block)
         expected = digest(os.path.join(served, "groot.bin"))
-        peer, port = benchutil.start_peer("ftppeer.py", "--root", served, "--user", USER,
+        peer, port = start_peer("ftppeer.py", "--root", served, "--user", USER,
                                           "--password", PASSWORD)
         try:
             target = os.path.join(work, "ontvangen.bin")
@@ -101,7 +77,7 @@ def main():
         os.mkdir(listed)
         for i in range(10000):
             open(os.path.join(listed, f"{i // 100}-{i % 100}-0.sql"), "wb").close()
-        peer, port = benchutil.start_peer("ftppeer.py", "--root", listed, "--user", USER,
+        peer, port = start_peer("ftppeer.py", "--root", listed, "--user", USER,
                                           "--password", PASSWORD)
         try:
             times = []

@@ -17,7 +17,7 @@ import sys
 import tempfile
 import time
 
-from benchutil import peak_kib
+from benchutil import need, peak_kib
 
 try:
     import Xlib.display
@@ -31,9 +31,6 @@ BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT,
 RUNS = int(sys.argv[2]) if len(sys.argv) > 2 else 10
 
 
-def need(tool, package):
-    if shutil.which(tool) is None:
-        sys.exit(f"{tool} is missing: apt-get install -y {package}")
 
 
 def visible_window(display, pid, title):
