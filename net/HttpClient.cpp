@@ -237,11 +237,11 @@ void HttpClient::request(bool headOnly) {
     if (!proxy_.isEmpty()) {
         bool ok = false;
         const uint port = proxyPort_.trimmed().toUInt(&ok);
-        curl_easy_setopt(e, CURLOPT_PROXYTYPE, long(CURLPROXY_HTTP));
-        curl_easy_setopt(e, CURLOPT_PROXYPORT, long(ok && port <= 65535 ? port : 0));
         if (!ok || port == 0 || port > 65535)
             throw HttpFailure(404, QStringLiteral("Ongeldige poort van de proxyserver: \"%1\"")
                                        .arg(proxyPort_));
+        curl_easy_setopt(e, CURLOPT_PROXYTYPE, long(CURLPROXY_HTTP));
+        curl_easy_setopt(e, CURLOPT_PROXYPORT, long(port));
         curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     }
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);

@@ -129,7 +129,10 @@ struct RegelGeval {
     bool deel = false;
     QByteArray body = {};
     int verzoeken = -1;  // requests the peer saw, when counted
+    QStringList kop = {};  // the header lines kept, when checked
 };
+
+void PrintTo(const RegelGeval& g, std::ostream* os) { *os << g.naam; }
 
 class HttpFailureRule : public ::testing::TestWithParam<RegelGeval> {};
 
@@ -164,6 +167,9 @@ TEST_P(HttpFailureRule, DecidesSuccessAndCarriesStatusAndReason) {
     if (g.verzoeken >= 0) {
         EXPECT_EQ(peer.requests().size(), g.verzoeken);
     }
+    if (!g.kop.isEmpty()) {
+        EXPECT_EQ(u.headers, g.kop);
+    }
 }
 
 void Verwijzingen(HttpPeer& peer, const QString& naar, int aantal) {
@@ -185,7 +191,7 @@ const RegelGeval kRegels[] = {
          p.respond("/oud", "HTTP/1.0 301 Moved Permanently\r\nLocation: /nieuw\r\nContent-Length: 9\r\n\r\nweg hier!");
          p.respond("/nieuw", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nnieuw");
      },
-     "/oud", true, 200, "OK", false, "nieuw", 2},
+     "/oud", true, 200, "OK", false, "nieuw", 2, {"HTTP/1.0 200 OK", "Content-Length: 5"}},
     {"Status399IsSucces", [](HttpPeer& p) { p.respond("/a", "HTTP/1.0 399 Vreemd\r\nContent-Length: 0\r\n\r\n"); },
      "/a", true, 399, "Vreemd"},
     {"Status401IsSucces",
@@ -230,7 +236,8 @@ const RegelGeval kRegels[] = {
          Verwijzingen(p, "/eind", 6);
          p.respond("/eind", "HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\neind");
      },
-     "/r0", true, 302, "Found", false, {}, 6},
+     "/r0", true, 302, "Found", false, {}, 6,
+     {"HTTP/1.0 302 Found", "Location: /eind", "Content-Length: 4"}},
     {"KringVanVerwijzingen",
      [](HttpPeer& p) { p.respond("/lus", "HTTP/1.0 302 Found\r\nLocation: /lus\r\n\r\n"); },
      "/lus", true, 302, "Found", false, {}, 6},
