@@ -13,17 +13,14 @@ written before the response goes out.
 """
 
 import argparse
-import json
-import os
 import re
 import socket
 import ssl
 import struct
-import sys
 import threading
 import time
 
-from peerutil import exit_with_stdin
+from peerutil import Journal, RulesFile, listen_local, logger, serve
 
 MAX_HEAD = 64 * 1024
 WRITE_SIZE = 64 * 1024
@@ -55,58 +52,14 @@ class BadRule(Exception):
     pass
 
 
-_log_lock = threading.Lock()
+log = logger("httppeer")
 
 
-def log(*args):
-    # One write per line: connection threads must not mix their lines.
-    line = " ".join(["httppeer:"] + [str(a) for a in args]) + "\n"
-    with _log_lock:
-        sys.stderr.write(line)
-        sys.stderr.flush()
-
-
-# ---------------------------------------------------------------- journal
-
-class Journal:
-    def __init__(self, path):
-        self._fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
-        self._lock = threading.Lock()
-        self._seq = 0
-
-    def write(self, request):
-        with self._lock:
-            self._seq += 1
-            entry = {"seq": self._seq}
-            entry.update(request)
-            # ASCII-only JSON keeps every byte of the latin-1 text, CR and LF
-            # included, and one write per line keeps lines whole for a reader.
-            line = json.dumps(entry, ensure_ascii=True) + "\n"
-            os.write(self._fd, line.encode("ascii"))
-
-
-# ---------------------------------------------------------------- rules
-
-class Rules:
-    def __init__(self, path):
-        self._path = path
-        self._lock = threading.Lock()
-        self._routes = {}
-
-    def routes(self):
-        with self._lock:
-            try:
-                with open(self._path, "r", encoding="utf-8") as f:
-                    data = json.load(f)
-                routes = data.get("routes", {}) if isinstance(data, dict) else None
-                if not isinstance(routes, dict):
-                    raise ValueError("rules must be an object with a \"routes\" object")
-                self._routes = routes
-            except FileNotFoundError:
-                pass
-            except (ValueError, OSError) as e:
-                log("rules file unreadable, keeping the previous rules:", e)
-            return self._routes
+def check_rules(data):
+    routes = data.get("routes", {}) if isinstance(data, dict) else None
+    if not isinstance(routes, dict):
+        raise ValueError("rules must be an object with a \"routes\" object")
+    return routes
 
 
 # ---------------------------------------------------------------- requests
@@ -172,7 +125,7 @@ class Connection:
                 log("junk request from", self.address + ":", e)
                 self._end()
                 return
-            self.server.journal.write(request)
+            self.server.journal.write(**request)
             parts = self._parts(request["path"])
             for part in parts:
                 self._run(part)
@@ -223,7 +176,7 @@ class Connection:
             data += chunk
 
     def _parts(self, path):
-        routes = self.server.rules.routes()
+        routes = self.server.rules.current()
         parts = routes.get(path)
         if parts is None:
             parts = routes.get("*")
@@ -375,10 +328,7 @@ class Server:
         self.journal = journal
         self.rules = rules
         self.context = context
-        self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.sock.bind(("127.0.0.1", 0))
-        self.sock.listen(64)
+        self.sock = listen_local(64)
         self.port = self.sock.getsockname()[1]
 
     def run(self):
@@ -415,14 +365,8 @@ def main():
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(args.cert, args.key)
 
-    server = Server(Journal(args.journal), Rules(args.rules), context)
-    if args.exit_on_stdin_eof:
-        exit_with_stdin()
-    print("PORT %d" % server.port, flush=True)
-    try:
-        server.run()
-    except KeyboardInterrupt:
-        pass
+    server = Server(Journal(args.journal), RulesFile(args.rules, check_rules, {}, log), context)
+    serve(server.port, server.run, args.exit_on_stdin_eof)
 
 
 if __name__ == "__main__":

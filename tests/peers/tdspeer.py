@@ -14,17 +14,14 @@ before the reply goes out, so the test sees it as soon as its call returns.
 import argparse
 import datetime
 import decimal
-import json
-import os
 import re
 import select
 import socket
 import struct
-import sys
 import threading
 import uuid
 
-from peerutil import exit_with_stdin
+from peerutil import Journal, RulesFile, listen_local, logger, serve
 
 # Packet types.
 PKT_SQL_BATCH = 0x01
@@ -84,57 +81,18 @@ class PeerClosed(Exception):
     pass
 
 
-def log(*args):
-    print("tdspeer:", *args, file=sys.stderr, flush=True)
+log = logger("tdspeer")
 
-
-# ---------------------------------------------------------------- journal
-
-class Journal:
-    def __init__(self, path):
-        self._fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
-        self._lock = threading.Lock()
-        self._seq = 0
-
-    def write(self, event, conn, **fields):
-        with self._lock:
-            self._seq += 1
-            entry = {"seq": self._seq, "event": event, "conn": conn}
-            entry.update(fields)
-            # ASCII-only JSON keeps every code unit, CR and LF included, and
-            # one write per line keeps lines whole for a concurrent reader.
-            line = json.dumps(entry, ensure_ascii=True) + "\n"
-            os.write(self._fd, line.encode("ascii"))
-
-
-# ---------------------------------------------------------------- rules
 
 DEFAULT_RULES = {"logins": {"sa": "geheim"}, "databases": ["master"], "batches": []}
 
 
-class Rules:
-    def __init__(self, path):
-        self._path = path
-        self._lock = threading.Lock()
-        self._last = DEFAULT_RULES
-
-    def current(self):
-        with self._lock:
-            if not self._path:
-                return self._last
-            try:
-                with open(self._path, "r", encoding="utf-8") as f:
-                    data = json.load(f)
-                if not isinstance(data, dict):
-                    raise ValueError("rules must be a JSON object")
-                rules = dict(DEFAULT_RULES)
-                rules.update(data)
-                self._last = rules
-            except FileNotFoundError:
-                pass
-            except (ValueError, OSError) as e:
-                log("rules file unreadable, keeping the previous rules:", e)
-            return self._last
+def check_rules(data):
+    if not isinstance(data, dict):
+        raise ValueError("rules must be a JSON object")
+    rules = dict(DEFAULT_RULES)
+    rules.update(data)
+    return rules
 
 
 def rule_matches(rule, text):
@@ -476,7 +434,7 @@ class Connection:
                 self.sock.close()
             except OSError:
                 pass
-            self.server.journal.write("disconnect", self.id)
+            self.server.journal.write(event="disconnect", conn=self.id)
 
     def on_prelogin(self, payload):
         requested = None
@@ -549,7 +507,7 @@ class Connection:
         else:
             accepted = True
         login["accepted"] = accepted
-        self.server.journal.write("login", self.id, **login)
+        self.server.journal.write(event="login", conn=self.id, **login)
 
         if not accepted:
             tokens.append(self.done(DONE_ERROR))
@@ -594,7 +552,7 @@ class Connection:
         first = self.batches_seen == 0
         self.batches_seen += 1
         driver = first and any(p.match(text) for p in DRIVER_BATCHES)
-        self.server.journal.write("batch", self.id, text=text, driver=driver)
+        self.server.journal.write(event="batch", conn=self.id, text=text, driver=driver)
 
         rules = self.server.rules.current()
         rule = find_rule(rules, text) if not driver else None
@@ -609,7 +567,7 @@ class Connection:
                       self.done(DONE_ERROR)]
         delay = float(rule.get("delay_ms", 0)) / 1000.0
         if delay > 0 and self.attention_pending(delay):
-            self.server.journal.write("attention", self.id)
+            self.server.journal.write(event="attention", conn=self.id)
             self.send_message(self.done(DONE_ATTN))
             return True
         if rule.get("disconnect"):
@@ -686,7 +644,7 @@ class Connection:
                 name = "#%d" % struct.unpack("<H", raw[2:4])[0]
             else:
                 name = raw[2:2 + 2 * count].decode("utf-16-le", errors="replace")
-        self.server.journal.write("rpc", self.id, procedure=name)
+        self.server.journal.write(event="rpc", conn=self.id, procedure=name)
         self.send_message(bytes([TOK_RETURNSTATUS]) + struct.pack("<i", 0) +
                           self.done(DONE_FINAL, token=TOK_DONEPROC))
 
@@ -697,7 +655,7 @@ class Connection:
         kind = struct.unpack("<H", raw[:2])[0] if len(raw) >= 2 else -1
         names = {5: "begin", 7: "commit", 8: "rollback"}
         name = names.get(kind, "request %d" % kind)
-        self.server.journal.write("transaction", self.id, request=name)
+        self.server.journal.write(event="transaction", conn=self.id, request=name)
         tokens = []
         if kind == 5:
             tokens.append(self.begin_transaction())
@@ -725,7 +683,7 @@ class Connection:
         return self.envchange(8, b_varbyte(self.transaction), b_varbyte(b""))
 
     def on_attention(self):
-        self.server.journal.write("attention", self.id)
+        self.server.journal.write(event="attention", conn=self.id)
         self.send_message(self.done(DONE_ATTN))
 
 
@@ -737,10 +695,7 @@ class Server:
         self.rules = rules
         self.name = name
         self.product = product
-        self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.sock.bind(("127.0.0.1", 0))
-        self.sock.listen(16)
+        self.sock = listen_local(16)
         self.port = self.sock.getsockname()[1]
         self._next_id = 0
 
@@ -762,14 +717,9 @@ def main():
     ap.add_argument("--exit-on-stdin-eof", action="store_true")
     args = ap.parse_args()
 
-    server = Server(Journal(args.journal), Rules(args.rules), args.server_name, args.product)
-    if args.exit_on_stdin_eof:
-        exit_with_stdin()
-    print("PORT %d" % server.port, flush=True)
-    try:
-        server.run()
-    except KeyboardInterrupt:
-        pass
+    rules = RulesFile(args.rules, check_rules, DEFAULT_RULES, log)
+    server = Server(Journal(args.journal), rules, args.server_name, args.product)
+    serve(server.port, server.run, args.exit_on_stdin_eof)
 
 
 if __name__ == "__main__":
