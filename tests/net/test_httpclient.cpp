@@ -7,6 +7,12 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <functional>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "net/HttpClient.h"
 #include "tests/support/Bestanden.h"
@@ -290,6 +296,38 @@ TEST(HttpClient, NeverSpeaksFtpEvenWhenRedirectedThere) {
         EXPECT_EQ(u.body, "");
     }
     EXPECT_TRUE(ftp.commands().isEmpty()) << ftp.commands().join('|').toStdString();
+}
+
+// A listener whose queue is full drops further connection attempts, so
+// connecting hangs until the connect time-out.
+TEST(HttpClient, ConnectingEndsAtTheConnectTimeOut) {
+    const int luisteraar = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in adres{};
+    adres.sin_family = AF_INET;
+    adres.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t lengte = sizeof adres;
+    ASSERT_EQ(::bind(luisteraar, reinterpret_cast<sockaddr*>(&adres), lengte), 0);
+    ASSERT_EQ(::listen(luisteraar, 0), 0);
+    ASSERT_EQ(::getsockname(luisteraar, reinterpret_cast<sockaddr*>(&adres), &lengte), 0);
+    std::vector<int> vullers;
+    for (int i = 0; i < 3; ++i) {
+        vullers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        ::connect(vullers.back(), reinterpret_cast<sockaddr*>(&adres), lengte);
+    }
+
+    HttpClient http;
+    http.setConnectTimeout(400);
+    QElapsedTimer klok;
+    klok.start();
+    const Uitkomst u = Haal(http, QStringLiteral("http://127.0.0.1:%1/a").arg(ntohs(adres.sin_port)));
+    const qint64 duur = klok.elapsed();
+    for (const int s : vullers) ::close(s);
+    ::close(luisteraar);
+    EXPECT_TRUE(u.httpFout);
+    EXPECT_EQ(u.status, 404);
+    EXPECT_TRUE(u.reden.contains("Timeout") || u.reden.contains("timed out")) << u.reden.toStdString();
+    EXPECT_GE(duur, 350);
+    EXPECT_LT(duur, 3000);
 }
 
 TEST(HttpClient, DocumentDataCountsEveryBlockWhileTimersRunAndTheBodyIsWrittenAsItComes) {
