@@ -21,8 +21,7 @@ const char* const HttpClient::kAbortReason = "Connection aborted on request";
 
 namespace {
 
-// libcurl reads this much per socket event; a larger block means fewer
-// trips through the event loop on a fast line.
+// libcurl's receive buffer: a larger one means fewer reads on a fast line.
 constexpr long ReadBlock = 512 * 1024;
 // The headers of one response that are kept at most: a server that never
 // ends its header must not fill the memory.
@@ -372,7 +371,7 @@ void HttpClient::abort() {
     if (!t || t->done) return;
     t->aborted = true;
     // From within a stream write libcurl is on the stack: the write
-    // callback refuses the next block and drive() ends the transfer.
+    // callback refuses the next block and enterCurl() ends the transfer.
     if (!inCurl_) stopTransfer();
 }
 
@@ -381,7 +380,6 @@ void HttpClient::close() {
         throw KorvexError(QStringLiteral("De HTTP-verbinding kan nu niet worden gesloten."));
     abort();
     // Dropping the multi handle closes every connection it kept.
-    if (transfer_) stopTransfer();
     multi_.reset();
 }
 
