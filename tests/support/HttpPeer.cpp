@@ -123,11 +123,6 @@ void HttpPeer::respond(const QString& path, const QByteArray& rawResponse) {
     route(path, QJsonArray{raw(rawResponse)});
 }
 
-void HttpPeer::clearRoutes() {
-    routes_ = QJsonObject();
-    writeRules();
-}
-
 void HttpPeer::writeRules() const {
     if (!dir_.isValid()) return;
     // Replaced in one rename, so the peer never reads half a file.
@@ -188,10 +183,6 @@ QByteArray HttpPeer::patternBytes(qint64 size) {
     return bytes;
 }
 
-QJsonObject HttpPeer::file(const QString& path) {
-    return {{QStringLiteral("file"), path}};
-}
-
 QJsonObject HttpPeer::sleepMs(int ms) {
     return {{QStringLiteral("sleep_ms"), ms}};
 }
@@ -202,10 +193,6 @@ QJsonObject HttpPeer::stall() {
 
 QJsonObject HttpPeer::reset() {
     return {{QStringLiteral("reset"), true}};
-}
-
-QJsonObject HttpPeer::close() {
-    return {{QStringLiteral("close"), true}};
 }
 
 }  // namespace korvex::test

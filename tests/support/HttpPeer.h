@@ -52,7 +52,6 @@ class HttpPeer {
     void route(const QString& path, const QJsonArray& parts);
     // One part with exactly these bytes.
     void respond(const QString& path, const QByteArray& rawResponse);
-    void clearRoutes();
 
     QList<HttpRequestSeen> requests() const;  // the journal, in order
 
@@ -63,11 +62,9 @@ class HttpPeer {
     // bytes at a time with a pause of intervalMs between them.
     static QJsonObject pattern(qint64 size, int block = 0, int intervalMs = 0);
     static QByteArray patternBytes(qint64 size);  // what pattern(size) sends, for comparisons
-    static QJsonObject file(const QString& path);
     static QJsonObject sleepMs(int ms);
     static QJsonObject stall();  // nothing more; the connection stays open until the client closes it
     static QJsonObject reset();  // a TCP reset at once
-    static QJsonObject close();  // a normal close at once (with TLS: close_notify first)
 
     QString journalPath() const;
     QString rulesPath() const;
