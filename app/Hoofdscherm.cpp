@@ -24,6 +24,7 @@
 #include "app/InstellingenOpslag.h"
 #include "database/Bedrijfsgegevens.h"
 #include "database/Verbindingsinstellingen.h"
+#include "platform/Bestand.h"
 #include "platform/KorvexError.h"
 #include "platform/MessageDialog.h"
 #include "platform/Tekst.h"
@@ -161,6 +162,9 @@ THoofdscherm::THoofdscherm(Platform& platform, QWidget* parent)
       platform_(platform) {
     setObjectName(QStringLiteral("Hoofdscherm"));
     kivVerInfo1 = new TkivVerInfo(this);
+    LumoAppUpdate1 = new TLumoAppUpdate(platform_, this);
+    LumoAppUpdate1->UpdateFileURL = QStringLiteral(KORVEX_UPDATE_FILE_URL);
+    LumoAppUpdate1->UpdatePageURL = QStringLiteral(KORVEX_UPDATE_PAGE_URL);
     setWindowTitle(MessageDialog::applicationTitle());
     setFixedSize(831, 428);
     setFont(QFont(QStringLiteral("Tahoma"), 8));
@@ -492,6 +496,7 @@ void THoofdscherm::FormShow() {
                 break;
             }
         setWindowTitle(QStringLiteral("Zelvo Korvex® SQL Server - v") + versie);
+        LumoAppUpdate1->Version = versie;
         ZelvoPlay(QStringLiteral("SIGNOFF"));
     } catch (const std::exception& fout) {
         platform_.standardErrorBox(foutTekst(fout));
@@ -569,7 +574,18 @@ void THoofdscherm::Button1Click() {
     close();
 }
 
-void THoofdscherm::Button2Click() {}
+void THoofdscherm::Button2Click() {
+    // A press while the check waits for the server starts nothing, not even
+    // a second backup copy.
+    if (LumoAppUpdate1->bezig()) return;
+    const QString backups = platform_.programFolder() + QStringLiteral("Backups");
+    if (QFileInfo(backups).isDir()) {
+        const QString programma = QCoreApplication::applicationFilePath();
+        // Replaces an earlier copy; the outcome is not reported.
+        Bestand::Kopieer(programma, backups + QDir::separator() + QFileInfo(programma).fileName());
+    }
+    LumoAppUpdate1->CheckForUpdate();
+}
 
 void THoofdscherm::Button3Click() {
     if (ADO.isOpen()) return;

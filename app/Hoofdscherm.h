@@ -14,6 +14,7 @@
 #include "database/admin/TypeProfiel.h"
 #include "platform/Platform.h"
 #include "scripts/KorvexFTP.h"
+#include "update/LumoAppUpdate.h"
 
 class QCheckBox;
 class QLabel;
@@ -108,6 +109,9 @@ class THoofdscherm : public QWidget {
 
     // Reads the running executable's version for the caption.
     TkivVerInfo* kivVerInfo1;
+
+    // The software update check behind "UPDATE SOFTWARE".
+    TLumoAppUpdate* LumoAppUpdate1;
 
     // Plays one of the tool's stored clips by name; silent when there is none.
     void ZelvoPlay(const QString& name);

@@ -46,6 +46,8 @@ class BenchPlatform : public Platform {
     void playSound(const QString&) override {}
     bool shellOpen(const QString&) override { return false; }
     bool startProgram(const QString&, const QStringList&) override { return false; }
+    bool shellStart(const QString&, const QString&) override { return false; }
+    void quitProgram() override {}
     QString computerName() override { return QStringLiteral("BENCH"); }
     QString programFolder() override { return folder_; }
     QDateTime now() override { return QDateTime::currentDateTime(); }

@@ -59,40 +59,6 @@ quint16 pasvPort(const QString& text) {
     return quint16(getallen[4] * 256 + getallen[5]);
 }
 
-// Opens the local file for a fetch. A pipe or device at that name is
-// refused without blocking on it.
-void openLokaal(QFile& file, const QString& path, bool append) {
-    const auto mislukt = [&](const QString& reden) {
-        throw KorvexError(QStringLiteral("Kan het bestand \"%1\" niet openen om te schrijven: %2")
-                              .arg(path, reden));
-    };
-    if (Bestand::IsGeenGewoonBestand(path))
-        throw KorvexError(QStringLiteral("\"%1\" is geen gewoon bestand.").arg(path));
-#ifdef Q_OS_UNIX
-    const QByteArray naam = QFile::encodeName(path);
-    const int fd = ::open(
-        naam.constData(),
-        O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (append ? O_APPEND : O_TRUNC),
-        0666);
-    if (fd < 0) mislukt(qt_error_string(errno));
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw KorvexError(QStringLiteral("\"%1\" is geen gewoon bestand.").arg(path));
-    }
-    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                   QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        mislukt(file.errorString());
-    }
-#else
-    file.setFileName(path);
-    const auto mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
-                      (append ? QIODevice::Append : QIODevice::Truncate);
-    if (!file.open(mode)) mislukt(file.errorString());
-#endif
-}
-
 }  // namespace
 
 FtpClient::FtpClient(QObject* parent) : QObject(parent), control_(std::make_unique<QTcpSocket>()) {
@@ -426,7 +392,7 @@ void FtpClient::fetch(const QString& remoteName, const QString& localPath, bool 
     const qint64 vanaf = aanvullen ? info.size() : 0;
 
     QFile file;
-    openLokaal(file, localPath, aanvullen);
+    Bestand::OpenOmTeSchrijven(file, localPath, aanvullen);
     transfer("RETR " + remoteName.toUtf8(), vanaf, [&](const char* bytes, qint64 size) {
         if (file.write(bytes, size) != size)
             throw KorvexError(QStringLiteral("Kan niet schrijven naar \"%1\": %2")

@@ -1,5 +1,7 @@
 #include "platform/Bestand.h"
 
+#include "platform/KorvexError.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -176,5 +178,38 @@ bool Bestand::Kopieer(const QString& bron, const QString& doel, QString* reden) 
     }
     return Sluit(bestand, reden);
 }
+
+void Bestand::OpenOmTeSchrijven(QFile& file, const QString& path, bool append) {
+    const auto mislukt = [&](const QString& reden) {
+        throw KorvexError(QStringLiteral("Kan het bestand \"%1\" niet openen om te schrijven: %2")
+                              .arg(path, reden));
+    };
+    if (IsGeenGewoonBestand(path))
+        throw KorvexError(QStringLiteral("\"%1\" is geen gewoon bestand.").arg(path));
+#ifdef Q_OS_UNIX
+    const QByteArray naam = QFile::encodeName(path);
+    const int fd = ::open(
+        naam.constData(),
+        O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (append ? O_APPEND : O_TRUNC),
+        0666);
+    if (fd < 0) mislukt(qt_error_string(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw KorvexError(QStringLiteral("\"%1\" is geen gewoon bestand.").arg(path));
+    }
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        mislukt(file.errorString());
+    }
+#else
+    file.setFileName(path);
+    const auto mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
+                      (append ? QIODevice::Append : QIODevice::Truncate);
+    if (!file.open(mode)) mislukt(file.errorString());
+#endif
+}
+
 
 }  // namespace korvex

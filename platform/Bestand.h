@@ -47,6 +47,11 @@ class Bestand {
     // set when nothing or not all was written.
     static bool Schrijf(const QString& pad, const QByteArray& inhoud, QString* reden = nullptr);
 
+    // Opens the file for writing, created when missing, emptied unless
+    // `aanvullen`; a pipe or device at that name is refused without blocking
+    // on it. Throws KorvexError with the reason.
+    static void OpenOmTeSchrijven(QFile& bestand, const QString& pad, bool aanvullen);
+
     // Copies the file block by block into `doel` the same way; the copy
     // never holds the whole file in memory.
     static bool Kopieer(const QString& bron, const QString& doel, QString* reden = nullptr);

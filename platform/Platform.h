@@ -98,6 +98,13 @@ class Platform {
     virtual void playSound(const QString& resourcePath) = 0;
     virtual bool shellOpen(const QString& target) = 0;
     virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
+    // Starts a program through the shell's "open" verb in a normal window,
+    // with its parameter string passed as it stands; where the shell has no
+    // such verb, the string is the program's one argument.
+    virtual bool shellStart(const QString& program, const QString& parameters) = 0;
+    // Ends the program once the current event handling has returned to the
+    // main event loop; no window is closed for it.
+    virtual void quitProgram() = 0;
 
     // Empty when the system cannot tell.
     virtual QString computerName() = 0;

@@ -16,6 +16,11 @@
 
 #include "platform/MessageDialog.h"
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 namespace korvex {
 
 namespace {
@@ -240,6 +245,24 @@ bool QtPlatform::shellOpen(const QString& target) {
 
 bool QtPlatform::startProgram(const QString& program, const QStringList& arguments) {
     return QProcess::startDetached(program, arguments);
+}
+
+bool QtPlatform::shellStart(const QString& program, const QString& parameters) {
+#ifdef Q_OS_WIN
+    const std::wstring file = QDir::toNativeSeparators(program).toStdWString();
+    const std::wstring params = parameters.toStdWString();
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", file.c_str(), params.c_str(), nullptr, SW_SHOWNORMAL));
+    return result > 32;
+#else
+    return QProcess::startDetached(program, QStringList{parameters});
+#endif
+}
+
+void QtPlatform::quitProgram() {
+    // Every running loop is told to end, the modal ones included, so the
+    // handlers return and the main loop stops.
+    QCoreApplication::exit(0);
 }
 
 QString QtPlatform::computerName() {

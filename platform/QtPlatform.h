@@ -25,6 +25,8 @@ class QtPlatform : public Platform {
     void playSound(const QString& resourcePath) override;
     bool shellOpen(const QString& target) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
+    bool shellStart(const QString& program, const QString& parameters) override;
+    void quitProgram() override;
     QString computerName() override;
     QString programFolder() override;
     QDateTime now() override;

@@ -106,6 +106,11 @@ bool ScriptedPlatform::startProgram(const QString& program, const QStringList& a
     return true;
 }
 
+bool ScriptedPlatform::shellStart(const QString& program, const QString& parameters) {
+    started << program + u' ' + parameters;
+    return true;
+}
+
 void ScriptedPlatform::processPendingEvents() {
     QCoreApplication::processEvents();
 }

@@ -40,6 +40,7 @@ class ScriptedPlatform : public Platform {
     QStringList sounds;
     QStringList opened;
     QStringList started;
+    int quitRequests = 0;
     QString hostName = QStringLiteral("PC01");
     QString folder;
     QDateTime clock = QDateTime(QDate(2026, 12, 9), QTime(12, 0));
@@ -54,6 +55,9 @@ class ScriptedPlatform : public Platform {
     void playSound(const QString& resourcePath) override;
     bool shellOpen(const QString& target) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
+    // Recorded in `started` as the program, a blank and the parameter string.
+    bool shellStart(const QString& program, const QString& parameters) override;
+    void quitProgram() override { ++quitRequests; }
     QString computerName() override { return hostName; }
     QString programFolder() override { return folder; }
     QDateTime now() override { return clock; }

@@ -1,0 +1,170 @@
+#include "update/LumoAppUpdate.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QTemporaryFile>
+#include <QToolButton>
+#include <memory>
+
+#include "net/HttpClient.h"
+#include "platform/KorvexError.h"
+#include "platform/Platform.h"
+#include "update/LumoAppUpdateNotify.h"
+#include "update/Profielbestand.h"
+
+namespace korvex {
+
+namespace {
+
+QFont lettertype(const char* familie) {
+    QFont font(QString::fromLatin1(familie));
+    font.setPointSize(9);
+    return font;
+}
+
+const QString& programmaSectie() {
+    // Once for the process: the name the program was started under.
+    static const QString sectie =
+        TLumoAppUpdate::SectieVanProgramma(QCoreApplication::applicationFilePath());
+    return sectie;
+}
+
+// Tooltip text colour, as the component's fonts carry it.
+void infoKleur(QWidget* venster, QPalette::ColorRole rol) {
+    QPalette palet = venster->palette();
+    palet.setColor(rol, QPalette().color(QPalette::ToolTipText));
+    venster->setPalette(palet);
+}
+
+}  // namespace
+
+TLumoAppUpdate::TLumoAppUpdate(Platform& platform, QObject* parent)
+    : QObject(parent),
+      ManifestSectie(programmaSectie()),
+      platform_(platform),
+      font_(lettertype("Segoe UI")),
+      fontReadme_(lettertype("Calibri")) {}
+
+TLumoAppUpdate::~TLumoAppUpdate() = default;
+
+QString TLumoAppUpdate::SectieVanProgramma(const QString& programmaPad) {
+    const QString naam = QFileInfo(programmaPad).fileName();
+    const qsizetype punt = naam.indexOf(u'.');
+    return punt < 0 ? naam : naam.left(punt);
+}
+
+bool TLumoAppUpdate::Kleiner(const QString& a, const QString& b) {
+    // Code unit by code unit, with no numeric reading of version parts.
+    return QStringView(a).compare(QStringView(b), Qt::CaseSensitive) < 0;
+}
+
+void TLumoAppUpdate::CheckForUpdate() {
+    // The fetches wait in the event loop, where the button can be pressed
+    // again; that press must not start a second check inside the first.
+    if (bezig_) return;
+    bezig_ = true;
+    struct Klaar {
+        bool& bezig;
+        ~Klaar() { bezig = false; }
+    } klaar{bezig_};
+    controleer();
+}
+
+void TLumoAppUpdate::controleer() {
+    auto notify = std::make_unique<TLumoAppUpdateNotifyBox>(platform_);
+    notify->programmaMap = platform_.programFolder();
+    notify->setFont(font_);
+    infoKleur(notify.get(), QPalette::WindowText);
+    notify->ReadmeMemo->setFont(fontReadme_);
+    infoKleur(notify->ReadmeMemo, QPalette::Text);
+    net::HttpClient& http = *notify->HttpCli1;
+    http.setProxy(ProxyAddress);
+    http.setProxyPort(ProxyPort);
+    notify->FileSizeUnit = FileSizeUnit;
+    notify->HashType = HashType;
+    TManifestRecord& record = notify->record;
+
+    bool ophalen = true;
+    // Fetches the URL into a fresh temporary file, which goes on every path.
+    auto haal = [&](const QString& url, const auto& gebruik) {
+        QTemporaryFile tijdelijk(QDir::tempPath() + QStringLiteral("/AUXXXXXX.tmp"));
+        if (!tijdelijk.open())
+            throw KorvexError(QStringLiteral("Kan geen tijdelijk bestand aanmaken in \"%1\": %2")
+                                  .arg(QDir::toNativeSeparators(QDir::tempPath()),
+                                       tijdelijk.errorString()));
+        http.setUrl(url);
+        http.setReceiver(&tijdelijk);
+        struct Ontkoppelen {
+            net::HttpClient& http;
+            ~Ontkoppelen() { http.setReceiver(nullptr); }
+        } ontkoppelen{http};
+        try {
+            http.get();
+        } catch (const net::HttpFailure& mislukt) {
+            notify->leegMemo();
+            notify->voegRegelToe(
+                QStringLiteral("Mislukt: %1 %2").arg(mislukt.status()).arg(mislukt.reason()));
+            ophalen = false;
+        }
+        http.setReceiver(nullptr);
+        if (ophalen && tijdelijk.flush()) gebruik(tijdelijk);
+    };
+
+    if (!UpdateFileURL.isEmpty()) {
+        haal(UpdateFileURL, [&](QTemporaryFile& bestand) {
+            bestand.seek(0);
+            const Profielbestand manifest(bestand.read(kMaximaleManifestGrootte));
+            const auto lees = [&](const char* sleutel) {
+                return manifest.waarde(ManifestSectie, QString::fromLatin1(sleutel));
+            };
+            record.DownloadFileURL = lees("DownloadFileURL");
+            record.ReadmeFileURL = lees("ReadmeFileURL");
+            record.UpdatePageURL = lees("UpdatePageURL");
+            record.Version = lees("Version");
+            record.SQLVersion = lees("SQLVersion");
+            record.CRC32Hash = lees("CRC32Hash");
+            record.MD5Hash = lees("MD5Hash");
+            record.SHA1Hash = lees("SHA1Hash");
+            if (record.UpdatePageURL.isEmpty()) record.UpdatePageURL = UpdatePageURL;
+        });
+    }
+    if (!record.ReadmeFileURL.isEmpty())
+        haal(record.ReadmeFileURL,
+             [&](QTemporaryFile& bestand) { notify->laadMemo(bestand.fileName()); });
+    notify->DownloadButton->setEnabled(!record.DownloadFileURL.isEmpty());
+
+    if (Kleiner(Version, record.Version)) {
+        if (Kleiner(SQLVersion, record.SQLVersion)) {
+            SystemBoxRequest box;
+            box.caption = QStringLiteral("SQL scripts controle is mislukt");
+            box.text = QStringLiteral(
+                           "U kunt de beschikbare update momenteel niet installeren.\r\n\r\n"
+                           "Zelvo Korvex  beschikt niet over de juiste database versie en u moet "
+                           "vooraf de SQL scripts uitvoeren.\r\n\r\n"
+                           "Noodzakelijke versie SQL scripts: ") +
+                       record.SQLVersion;
+            box.buttons = BtnOK;
+            box.icon = SystemIcon::Warning;
+            box.defaultButton = BtnOK;
+            box.withOwner = false;
+            box.topmost = true;
+            platform_.systemMessageBox(box);
+        } else {
+            notify->exec();
+        }
+        return;
+    }
+    const QString geen = QStringLiteral("Er is geen nieuwe versie beschikbaar.");
+    if (!record.Version.isEmpty() || record.UpdatePageURL.isEmpty()) {
+        platform_.messageDialog(geen, DialogKind::Information, BtnOK);
+    } else if (platform_.messageDialog(geen + QStringLiteral("\rWenst u de website te openen?"),
+                                       DialogKind::Confirmation,
+                                       BtnYes | BtnNo) == DialogResult::Yes) {
+        platform_.shellOpen(record.UpdatePageURL);
+    }
+}
+
+}  // namespace korvex

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QFont>
+#include <QObject>
+#include <QString>
+
+#include "update/UpdateTypen.h"
+
+namespace korvex {
+
+class Platform;
+class TLumoAppUpdateNotifyBox;
+
+// The update check: fetches the maker's manifest, compares its version with
+// the running one, blocks updates that need newer database scripts and
+// otherwise shows the notification window, from which the download starts.
+class TLumoAppUpdate : public QObject {
+    Q_OBJECT
+  public:
+    explicit TLumoAppUpdate(Platform& platform, QObject* parent = nullptr);
+    ~TLumoAppUpdate() override;
+
+    TLumoAppUpdateFileSizeUnit FileSizeUnit = TLumoAppUpdateFileSizeUnit::Auto;
+    const QFont& Font() const { return font_; }
+    void setFont(const QFont& font) { font_ = font; }
+    const QFont& FontReadme() const { return fontReadme_; }
+    void setFontReadme(const QFont& font) { fontReadme_ = font; }
+    THashType HashType = THashType::None;
+    QString ProxyAddress;
+    QString ProxyPort = QStringLiteral("80");
+    QString UpdateFileURL;
+    QString UpdatePageURL;
+    QString Version;
+    QString SQLVersion;
+
+    // The manifest section read: the executable's name cut before its
+    // first "."; settable for a program under another name.
+    QString ManifestSectie;
+    void CheckForUpdate();
+    // Whether a check is running; a second one does not start meanwhile.
+    bool bezig() const { return bezig_; }
+
+    // a < b by UTF-16 code units, the shorter first when one begins the other.
+    static bool Kleiner(const QString& a, const QString& b);
+    // The executable's file name without folder, cut before its first ".".
+    static QString SectieVanProgramma(const QString& programmaPad);
+
+    // Only this much of a manifest is read; the section is near its top.
+    static constexpr qint64 kMaximaleManifestGrootte = 64 * 1024 * 1024;
+
+  private:
+    void controleer();
+
+    Platform& platform_;
+    QFont font_;
+    QFont fontReadme_;
+    bool bezig_ = false;
+};
+
+}  // namespace korvex

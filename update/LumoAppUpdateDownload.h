@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QDateTime>
+#include <QDialog>
+
+#include "net/HttpClient.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace korvex {
+
+class Platform;
+class TLumoAppUpdateNotifyBox;
+
+// Shows the download of the installer: file, speed, status, elapsed and
+// remaining time and the amount transferred, with a cancel button.
+class TLumoAppUpdateDownloadBox : public QDialog {
+    Q_OBJECT
+  public:
+    // Belongs to the notification window, so it takes input while that one
+    // is shown modally.
+    explicit TLumoAppUpdateDownloadBox(TLumoAppUpdateNotifyBox& notify);
+    ~TLumoAppUpdateDownloadBox() override;
+
+    // Fetches the installer named by the notification window's record into
+    // TempDownloads, checks its digest and hands it to the updater; runs to
+    // its end inside the download button's click.
+    static void Download(TLumoAppUpdateNotifyBox& notify);
+
+    // A whole number of seconds as "hh:nn:ss"; hours past 99 keep all digits.
+    static QString tijdTekst(qint64 seconden);
+
+    void CancelButtonClick();
+    void HttpCli1DocumentData(qint64 ontvangen);
+    void Timer1Timer();
+
+    QLabel* Label1;
+    QLabel* FileLabel;
+    QLabel* Label2;
+    QLabel* SpeedLabel;
+    QLabel* Label4;
+    QLabel* StatusLabel;
+    QLabel* Label5;
+    QLabel* ElapsedTimeLabel;
+    QLabel* Label6;
+    QLabel* RemainingTimeLabel;
+    QLabel* Label9;
+    QLabel* TransferLabel;
+    QProgressBar* ProgressBar1;
+    QPushButton* CancelButton;
+    QLabel* Image1;
+    QTimer* Timer1;
+    net::HttpClient* HttpCli1;
+
+    QDateTime StartTime;
+
+  private:
+    void zetOverdracht(qint64 ontvangen);
+
+    TLumoAppUpdateNotifyBox& notify_;
+    Platform& platform_;
+};
+
+}  // namespace korvex
