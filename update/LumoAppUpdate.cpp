@@ -128,8 +128,9 @@ void TLumoAppUpdate::controleer() {
             record.CRC32Hash = lees("CRC32Hash");
             record.MD5Hash = lees("MD5Hash");
             record.SHA1Hash = lees("SHA1Hash");
-            if (record.UpdatePageURL.isEmpty()) record.UpdatePageURL = UpdatePageURL;
         });
+        // Also after a failed fetch: the question then offers the maker's site.
+        if (record.UpdatePageURL.isEmpty()) record.UpdatePageURL = UpdatePageURL;
     }
     if (!record.ReadmeFileURL.isEmpty())
         haal(record.ReadmeFileURL,

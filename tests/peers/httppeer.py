@@ -126,7 +126,7 @@ class Connection:
                 self._end()
                 return
             self.server.journal.write(**request)
-            parts = self._parts(request["path"])
+            parts = self._parts(request["method"], request["path"])
             for part in parts:
                 self._run(part)
                 if self.done:
@@ -175,9 +175,12 @@ class Connection:
                 return None
             data += chunk
 
-    def _parts(self, path):
+    def _parts(self, method, path):
         routes = self.server.rules.current()
-        parts = routes.get(path)
+        # "HEAD /x" answers only that method, so HEAD and GET can disagree.
+        parts = routes.get(method + " " + path)
+        if parts is None:
+            parts = routes.get(path)
         if parts is None:
             parts = routes.get("*")
         if parts is None:

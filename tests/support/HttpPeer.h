@@ -47,8 +47,8 @@ class HttpPeer {
     QString url(const QString& path) const;  // "http://127.0.0.1:<port>" + path, "https://..." with tls
     QString certificateFile() const;         // the PEM the client must trust (tls only; empty otherwise)
 
-    // Replaces the response of one path ("*": every path without a route of its own). Keeps the
-    // other routes. The rules file is rewritten atomically (temp file + rename).
+    // Replaces the response of one path ("*": every path without a route of its own; "HEAD /x":
+    // only that method's requests for /x). Keeps the other routes. The rules file is rewritten atomically (temp file + rename).
     void route(const QString& path, const QJsonArray& parts);
     // One part with exactly these bytes.
     void respond(const QString& path, const QByteArray& rawResponse);

@@ -1,0 +1,333 @@
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+#include "platform/QtPlatform.h"
+#include "tests/support/Bestanden.h"
+#include "tests/update/UpdateFixture.h"
+#include "update/LumoAppUpdateDownload.h"
+
+namespace korvex::test {
+namespace {
+
+QByteArray Kop(qint64 lengte) {
+    return "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(lengte) + "\r\n\r\n";
+}
+
+// Counts the download windows shown while it exists.
+struct ToonTeller : QObject {
+    ToonTeller() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::Show && qobject_cast<TLumoAppUpdateDownloadBox*>(object)) ++keer;
+        return false;
+    }
+    int keer = 0;
+};
+
+class Download : public UpdateTest {
+  protected:
+    void SetUp() override {
+        UpdateTest::SetUp();
+        notify = std::make_unique<TLumoAppUpdateNotifyBox>(platform);
+        notify->programmaMap = folder.path();
+    }
+    void TearDown() override {
+        notify.reset();
+        UpdateTest::TearDown();
+    }
+
+    // HEAD announces `aangekondigd` bytes; GET sends `delen`.
+    void bied(qint64 aangekondigd, const QJsonArray& delen) {
+        peer.respond(QStringLiteral("HEAD /pub/setup.exe"), Kop(aangekondigd));
+        peer.route(QStringLiteral("/pub/setup.exe"), delen);
+        notify->record.DownloadFileURL = peer.url(QStringLiteral("/pub/setup.exe"));
+    }
+    void bied3000() { bied(3000, {HttpPeer::raw(Kop(3000)), HttpPeer::pattern(3000)}); }
+
+    QString doel() const { return folder.file("TempDownloads/setup.exe"); }
+    TLumoAppUpdateDownloadBox* venster() const { return notify->downloadBox; }
+    void download() { TLumoAppUpdateDownloadBox::Download(*notify); }
+
+    void vergeet() {
+        platform.dialogs.clear();
+        platform.started.clear();
+        platform.quitRequests = 0;
+        QFile::remove(doel());
+    }
+    void verwachtOverdracht() {
+        ASSERT_EQ(platform.dialogs.size(), 1u);
+        EXPECT_EQ(platform.dialogs[0].kind, DialogKind::Information);
+        EXPECT_EQ(platform.dialogs[0].text, QStringLiteral("Zelvo Korvex® Fernaxo gaat nu starten"));
+        EXPECT_EQ(platform.quitRequests, 1);
+        EXPECT_EQ(platform.started, QStringList{folder.path() + "KorvexUpdater '" + doel() + "'"});
+        EXPECT_EQ(Lees(doel()), HttpPeer::patternBytes(3000));
+    }
+    void verwachtNietsGeinstalleerd() {
+        EXPECT_EQ(downloads(), QStringList());
+        EXPECT_TRUE(platform.started.isEmpty());
+        EXPECT_EQ(platform.quitRequests, 0);
+    }
+
+    std::unique_ptr<TLumoAppUpdateNotifyBox> notify;
+};
+
+TEST_F(Download, ControleertHetGekozenControlegetal) {
+    struct Geval {
+        THashType soort;
+        bool goed;
+    };
+    notify->record.CRC32Hash = "4636A985";
+    notify->record.MD5Hash = "A216503CB86D01A23E71E047D4CCF001";
+    notify->record.SHA1Hash = "5E25A94C1EB80894140B670C6AE18F72D3358EEC";
+    bied3000();
+    for (const Geval g : {Geval{THashType::None, true}, Geval{THashType::CRC32, true},
+                          Geval{THashType::MD5, true}, Geval{THashType::SHA1, true}}) {
+        SCOPED_TRACE(int(g.soort));
+        vergeet();
+        notify->HashType = g.soort;
+        platform.answer(DialogResult::OK);
+        download();
+        verwachtOverdracht();
+    }
+    // A digest in lower case, or of another file, is damage; so is any
+    // digest that is missing while one is asked for.
+    for (const QString& md5 : {QStringLiteral("a216503cb86d01a23e71e047d4ccf001"),
+                               QStringLiteral("00000000000000000000000000000000"), QString()}) {
+        SCOPED_TRACE(md5.toStdString());
+        vergeet();
+        notify->HashType = THashType::MD5;
+        notify->record.MD5Hash = md5;
+        platform.answer(DialogResult::OK);
+        download();
+        ASSERT_EQ(platform.dialogs.size(), 1u);
+        EXPECT_EQ(platform.dialogs[0].kind, DialogKind::Error);
+        EXPECT_EQ(platform.dialogs[0].text, "De download is beschadigd.");
+        verwachtNietsGeinstalleerd();
+    }
+    // None checks nothing, whatever the manifest lists.
+    vergeet();
+    notify->HashType = THashType::None;
+    platform.answer(DialogResult::OK);
+    download();
+    verwachtOverdracht();
+}
+
+// Starts programs for real, so the stand-in updater runs.
+class StartendPlatform : public ScriptedPlatform {
+  public:
+    using ScriptedPlatform::ScriptedPlatform;
+    bool shellStart(const QString& program, const QString& parameters) override {
+        ScriptedPlatform::shellStart(program, parameters);
+        return QtPlatform().shellStart(program, parameters);
+    }
+};
+
+TEST_F(Download, OverdrachtStartDeUpdaterMetHetPadTussenApostrofs) {
+    const QString map = folder.file("Programma map/");
+    ASSERT_TRUE(QDir().mkpath(map + "TempDownloads"));
+    const QString uitvoer = folder.file("argumenten.txt");
+    Schrijf(map + "KorvexUpdater",
+            "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"" + QFile::encodeName(uitvoer) + ".deel\"\n"
+            "mv \"" + QFile::encodeName(uitvoer) + ".deel\" \"" + QFile::encodeName(uitvoer) + "\"\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(map + "KorvexUpdater").constData(), 0755), 0);
+    StartendPlatform echt(map);
+    TLumoAppUpdateNotifyBox box(echt);
+    box.programmaMap = map;
+    bied3000();
+    box.record.DownloadFileURL = notify->record.DownloadFileURL;
+    echt.answer(DialogResult::OK);
+    TLumoAppUpdateDownloadBox::Download(box);
+    EXPECT_EQ(echt.quitRequests, 1);
+    for (int i = 0; i < 500 && !QFileInfo::exists(uitvoer); ++i) QThread::msleep(10);
+    EXPECT_EQ(Lees(uitvoer), "1\n'" + QFile::encodeName(map) + "TempDownloads/setup.exe'\n");
+    EXPECT_EQ(Lees(map + "TempDownloads/setup.exe"), HttpPeer::patternBytes(3000));
+}
+
+TEST_F(Download, AfbrekenVraagtEerst) {
+    for (const bool afbreken : {false, true}) {
+        SCOPED_TRACE(afbreken);
+        vergeet();
+        bied(3000, {HttpPeer::raw(Kop(3000)), HttpPeer::sleepMs(700), HttpPeer::pattern(3000)});
+        QString overdracht, status, bestand, titel;
+        bool timerLoopt = false, knopAan = true;
+        terwijl([&] {
+            if (venster() == nullptr || !venster()->isVisible()) return false;
+            overdracht = venster()->TransferLabel->text();
+            status = venster()->StatusLabel->text();
+            bestand = venster()->FileLabel->text();
+            titel = venster()->windowTitle();
+            venster()->CancelButton->click();
+            timerLoopt = venster()->Timer1->isActive();
+            knopAan = venster()->CancelButton->isEnabled();
+            return true;
+        });
+        platform.answer(afbreken ? DialogResult::Yes : DialogResult::No);
+        platform.answer(DialogResult::OK);  // the report, or the hand-off
+        download();
+        EXPECT_EQ(titel, "Download nieuwe versie");
+        EXPECT_EQ(bestand, "setup.exe");
+        EXPECT_EQ(status, "Download bestand");
+        EXPECT_EQ(overdracht, "0 B of 2 KB (0%)");
+        ASSERT_EQ(platform.dialogs.size(), 2u);
+        EXPECT_EQ(platform.dialogs[0].kind, DialogKind::Confirmation);
+        EXPECT_EQ(platform.dialogs[0].text, "Deze software update afbreken?");
+        EXPECT_EQ(timerLoopt, !afbreken);
+        EXPECT_EQ(knopAan, !afbreken);
+        if (afbreken) {
+            EXPECT_EQ(platform.dialogs[1].kind, DialogKind::Error);
+            EXPECT_EQ(platform.dialogs[1].text, "De software update werd afgebroken.");
+            verwachtNietsGeinstalleerd();
+        } else {
+            platform.dialogs.erase(platform.dialogs.begin());
+            verwachtOverdracht();
+        }
+    }
+}
+
+TEST_F(Download, SnelheidEnTijdenVolgenDeKlok) {
+    struct Geval {
+        qint64 aangekondigd, ontvangen;
+        int seconden;
+        const char *snelheid, *verstreken, *resterend, *overdracht;
+    };
+    const Geval gevallen[] = {
+        {2097152, 1048576, 4, "256 KB/sec", "00:00:04", "00:00:04", "1.024 KB of 2 MB (50%)"},
+        {10000000, 2500000, 10, "244 KB/sec", "00:00:10", "00:00:30", "2 MB of 9 MB (25%)"},
+        {10000000, 2500000, 75, "32 KB/sec", "00:01:15", "00:03:45", "2 MB of 9 MB (25%)"},
+        // Across midnight the time still counts on.
+        {10000000, 2500000, 90000, "27 B/sec", "25:00:00", "75:00:00", "2 MB of 9 MB (25%)"},
+    };
+    for (const Geval& g : gevallen) {
+        SCOPED_TRACE(g.seconden);
+        vergeet();
+        bied(g.aangekondigd,
+             {HttpPeer::raw(Kop(g.aangekondigd)), HttpPeer::pattern(g.ontvangen), HttpPeer::stall()});
+        platform.clock = QDateTime(QDate(2026, 12, 9), QTime(23, 0));
+        QString snelheid, verstreken, resterend, overdracht;
+        int balk = -1;
+        terwijl([&] {
+            if (venster() == nullptr || venster()->HttpCli1->received() < g.ontvangen) return false;
+            platform.clock = venster()->StartTime.addSecs(g.seconden);
+            venster()->Timer1Timer();
+            snelheid = venster()->SpeedLabel->text();
+            verstreken = venster()->ElapsedTimeLabel->text();
+            resterend = venster()->RemainingTimeLabel->text();
+            overdracht = venster()->TransferLabel->text();
+            balk = venster()->ProgressBar1->value();
+            venster()->CancelButton->click();
+            return true;
+        });
+        platform.answer(DialogResult::Yes);
+        platform.answer(DialogResult::OK);
+        download();
+        EXPECT_EQ(snelheid, g.snelheid);
+        EXPECT_EQ(verstreken, g.verstreken);
+        EXPECT_EQ(resterend, g.resterend);
+        EXPECT_EQ(overdracht, g.overdracht);
+        EXPECT_EQ(balk, g.ontvangen);
+        verwachtNietsGeinstalleerd();
+    }
+}
+
+TEST_F(Download, MeerDanAangekondigdToontEenVolleBalk) {
+    bied(1000, {HttpPeer::raw(Kop(3000)), HttpPeer::pattern(3000)});
+    QString overdracht;
+    int balk = -1, maximum = -1;
+    platform.onNextDialog([&] {
+        overdracht = venster()->TransferLabel->text();
+        balk = venster()->ProgressBar1->value();
+        maximum = venster()->ProgressBar1->maximum();
+    });
+    platform.answer(DialogResult::OK);
+    download();
+    EXPECT_EQ(overdracht, "2 KB of 1.000 B (300%)");
+    EXPECT_EQ(maximum, 1000);
+    EXPECT_EQ(balk, 1000);
+    verwachtOverdracht();
+}
+
+TEST_F(Download, ZonderGrootteOfBijEenFoutBlijftNietsAchter) {
+    struct Geval {
+        const char* naam;
+        QByteArray head;
+        QJsonArray get;
+    };
+    const Geval gevallen[] = {
+        {"no_length", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", {}},
+        {"head_404", "HTTP/1.0 404 Not Found\r\nContent-Length: 3000\r\n\r\n", {}},
+        {"get_500", Kop(3000), {HttpPeer::raw("HTTP/1.0 500 Kapot\r\nContent-Length: 0\r\n\r\n")}},
+        {"reset_mid_body", Kop(3000),
+         {HttpPeer::raw(Kop(3000)), HttpPeer::pattern(1000), HttpPeer::sleepMs(100), HttpPeer::reset()}},
+    };
+    for (const Geval& g : gevallen) {
+        SCOPED_TRACE(g.naam);
+        vergeet();
+        peer.respond(QStringLiteral("HEAD /pub/setup.exe"), g.head);
+        peer.route(QStringLiteral("/pub/setup.exe"), g.get);
+        notify->record.DownloadFileURL = peer.url(QStringLiteral("/pub/setup.exe"));
+        ToonTeller getoond;
+        download();
+        EXPECT_EQ(getoond.keer, g.get.isEmpty() ? 0 : 1);
+        EXPECT_TRUE(platform.dialogs.empty());
+        verwachtNietsGeinstalleerd();
+    }
+}
+
+TEST_F(Download, OnveiligeNaamWordtGeweigerdVoordatErIetsGebeurt) {
+    const QString basis = peer.url(QString());
+    for (const QString& naam : {QString(), QStringLiteral("."), QStringLiteral(".."),
+                                QStringLiteral("..\\..\\KorvexSQL"), QStringLiteral("a\x01" "b"),
+                                QStringLiteral("a\u0085b")}) {
+        SCOPED_TRACE(naam.toStdString());
+        vergeet();
+        notify->record.DownloadFileURL = basis + "/pub/" + naam;
+        platform.answer(DialogResult::OK);
+        download();
+        ASSERT_EQ(platform.dialogs.size(), 1u);
+        EXPECT_EQ(platform.dialogs[0].kind, DialogKind::Error);
+        EXPECT_EQ(platform.dialogs[0].text, "Ongeldige bestandsnaam voor de download: \"" + naam + "\"");
+        EXPECT_EQ(notify->downloadBox, nullptr);
+        verwachtNietsGeinstalleerd();
+    }
+    EXPECT_TRUE(peer.requests().isEmpty());
+}
+
+TEST_F(Download, DoelDatGeenGewoonBestandIsWordtGeweigerd) {
+    bied3000();
+    const QString buiten = folder.file("buiten.txt");
+    Schrijf(buiten, "van de operator");
+    struct Geval {
+        const char* naam;
+        std::function<void()> maak;
+        QString fout;
+    };
+    const QString map = folder.file("TempDownloads");
+    const Geval gevallen[] = {
+        {"pipe", [&] { ASSERT_EQ(::mkfifo(QFile::encodeName(doel()).constData(), 0600), 0); },
+         "\"" + doel() + "\" is geen gewoon bestand."},
+        {"link_outside", [&] { ASSERT_TRUE(QFile::link(buiten, doel())); },
+         "\"" + doel() + "\" is geen gewoon bestand."},
+        {"no_folder", [&] { ASSERT_TRUE(QDir(map).removeRecursively()); },
+         "Kan het bestand \"setup.exe\" niet openen om te schrijven: de map \"" + map +
+             "\" bestaat niet."},
+    };
+    for (const Geval& g : gevallen) {
+        SCOPED_TRACE(g.naam);
+        g.maak();
+        EXPECT_EQ(FoutVan([&] { download(); }), g.fout);
+        QFile::remove(doel());
+    }
+    EXPECT_EQ(Lees(buiten), "van de operator");
+    EXPECT_TRUE(peer.requests().isEmpty());
+    EXPECT_TRUE(platform.dialogs.empty());
+    EXPECT_TRUE(platform.started.isEmpty());
+}
+
+}  // namespace
+}  // namespace korvex::test
