@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTabBar>
+#include <QTcpServer>
 #include <QTest>
 #include <QToolButton>
 
@@ -309,4 +310,46 @@ TEST(Hoofdscherm, TheToolsOwnExecutableCarriesTheProjectVersion) {
     EXPECT_TRUE(reader.Infos().contains("Language=Dutch"));
     EXPECT_TRUE(reader.Infos().contains("CharSet=Windows, Multilingual"));
     EXPECT_TRUE(reader.Infos().contains("ProductName=Zelvo Korvex® SQL Server Configuratie"));
+}
+
+TEST(Hoofdscherm, UpdateSoftwareBacksUpTheProgramAndChecksWithItsVersion) {
+    test::TempFolder folder;
+    test::ScriptedPlatform platform(folder.path());
+    THoofdscherm window(platform);
+    window.show();
+    EXPECT_EQ(window.LumoAppUpdate1->Version, KORVEX_PROJECT_VERSION);
+    EXPECT_TRUE(window.LumoAppUpdate1->UpdateFileURL.endsWith("/fernaxo/KorvexSQL/Updates.txt"));
+    EXPECT_FALSE(window.LumoAppUpdate1->UpdatePageURL.isEmpty());
+    // Nothing listens on the port, so the check ends in the website question.
+    QTcpServer vrij;
+    ASSERT_TRUE(vrij.listen(QHostAddress::LocalHost));
+    window.LumoAppUpdate1->UpdateFileURL =
+        QStringLiteral("http://127.0.0.1:%1/fernaxo/KorvexSQL/Updates.txt").arg(vrij.serverPort());
+    vrij.close();
+
+    const QString programma = QCoreApplication::applicationFilePath();
+    const QString kopie = folder.file("Backups/") + QFileInfo(programma).fileName();
+    ASSERT_TRUE(QDir(folder.path()).exists("Backups"));
+    {
+        QFile oud(kopie);
+        ASSERT_TRUE(oud.open(QIODevice::WriteOnly));
+        oud.write("an earlier copy");
+    }
+    const auto vragen = [&] {
+        return std::count_if(platform.dialogs.begin(), platform.dialogs.end(), [](const auto& d) {
+            return d.text.contains("Wenst u de website te openen?");
+        });
+    };
+    platform.answer(DialogResult::No);
+    window.Button2->click();
+    EXPECT_EQ(vragen(), 1);
+    EXPECT_EQ(QFileInfo(kopie).size(), QFileInfo(programma).size());
+
+    // Without the folder the check still runs, and no copy is made anywhere.
+    ASSERT_TRUE(QDir(folder.file("Backups")).removeRecursively());
+    platform.answer(DialogResult::No);
+    window.Button2->click();
+    EXPECT_EQ(vragen(), 2);
+    EXPECT_FALSE(QFileInfo::exists(folder.file("Backups")));
+    EXPECT_TRUE(platform.allAnswersUsed());
 }
