@@ -1,6 +1,7 @@
 #include "update/LumoAppUpdateNotify.h"
 
 #include <QLabel>
+#include <QLayout>
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QStyle>
@@ -24,10 +25,14 @@ QToolButton* knop(QToolBar* balk, const QString& naam, const QString& tekst, con
                   int breedte) {
     auto* knop = new QToolButton(balk);
     knop->setObjectName(naam);
+    knop->setFont(balk->font());
     knop->setText(tekst);
     knop->setIcon(icoon);
+    knop->setIconSize(balk->iconSize());
     knop->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    knop->setFixedWidth(breedte);
+    // Where the desktop's stand-in for Arial runs wider, the caption still
+    // shows whole.
+    knop->setFixedWidth(qMax(breedte, knop->sizeHint().width()));
     knop->setCursor(Qt::PointingHandCursor);
     knop->setAutoRaise(true);
     return knop;
@@ -35,7 +40,7 @@ QToolButton* knop(QToolBar* balk, const QString& naam, const QString& tekst, con
 
 void tussenruimte(QToolBar* balk) {
     auto* ruimte = new QWidget(balk);
-    ruimte->setFixedWidth(8);
+    ruimte->setFixedWidth(4);
     balk->addWidget(ruimte);
 }
 
@@ -81,11 +86,13 @@ TLumoAppUpdateNotifyBox::TLumoAppUpdateNotifyBox(Platform& platform)
     RzToolbar1->setGeometry(0, 312 - balkHoogte, 686, balkHoogte);
     RzToolbar1->setMovable(false);
     RzToolbar1->setIconSize(QSize(16, 16));
-    RzToolbar1->setStyleSheet(
-        QStringLiteral("QToolBar { border: none; border-bottom: 2px groove palette(mid); }"));
     QFont balkFont(QStringLiteral("Arial"), 8);
     balkFont.setBold(true);
     RzToolbar1->setFont(balkFont);
+    RzToolbar1->setContentsMargins(0, 0, 0, 0);
+    RzToolbar1->layout()->setSpacing(0);
+    RzToolbar1->setStyleSheet(QStringLiteral(
+        "QToolBar { border: none; border-bottom: 2px groove palette(mid); padding: 0px; }"));
     // The image list's order: download, close, web page.
     const QIcon ToolImages[] = {style()->standardIcon(QStyle::SP_ArrowDown),
                                 style()->standardIcon(QStyle::SP_DialogCloseButton),
