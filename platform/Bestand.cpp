@@ -1,11 +1,11 @@
 #include "platform/Bestand.h"
 
-#include "platform/KorvexError.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+
+#include "platform/KorvexError.h"
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -210,6 +210,5 @@ void Bestand::OpenOmTeSchrijven(QFile& file, const QString& path, bool append) {
     if (!file.open(mode)) mislukt(file.errorString());
 #endif
 }
-
 
 }  // namespace korvex

@@ -17,8 +17,10 @@
 #include "platform/MessageDialog.h"
 
 #ifdef Q_OS_WIN
+// clang-format off: shellapi.h needs the types of windows.h first.
 #include <windows.h>
 #include <shellapi.h>
+// clang-format on
 #endif
 
 namespace korvex {

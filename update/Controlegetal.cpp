@@ -46,18 +46,22 @@ std::optional<QString> Controlegetal(THashType soort, const QString& pad) {
                     crc = crc32_z(crc, data, n);
                 }))
                 return std::nullopt;
-            return QStringLiteral("%1").arg(static_cast<quint32>(crc), 8, 16, QLatin1Char('0')).toUpper();
+            return QStringLiteral("%1")
+                .arg(static_cast<quint32>(crc), 8, 16, QLatin1Char('0'))
+                .toUpper();
         }
         case THashType::MD5:
         case THashType::SHA1: {
             std::unique_ptr<EVP_MD_CTX, EvpFree> ctx(EVP_MD_CTX_new());
-            if (!ctx || EVP_DigestInit_ex(ctx.get(), soort == THashType::MD5 ? EVP_md5() : EVP_sha1(),
-                                          nullptr) != 1)
+            if (!ctx ||
+                EVP_DigestInit_ex(ctx.get(), soort == THashType::MD5 ? EVP_md5() : EVP_sha1(),
+                                  nullptr) != 1)
                 return std::nullopt;
             bool goed = true;
-            if (!leesBlokken(pad, [&](const unsigned char* data, std::size_t n) {
-                    if (EVP_DigestUpdate(ctx.get(), data, n) != 1) goed = false;
-                }) ||
+            if (!leesBlokken(pad,
+                             [&](const unsigned char* data, std::size_t n) {
+                                 if (EVP_DigestUpdate(ctx.get(), data, n) != 1) goed = false;
+                             }) ||
                 !goed)
                 return std::nullopt;
             unsigned char digest[EVP_MAX_MD_SIZE];

@@ -92,9 +92,9 @@ void TLumoAppUpdate::controleer() {
     auto haal = [&](const QString& url, const auto& gebruik) {
         QTemporaryFile tijdelijk(QDir::tempPath() + QStringLiteral("/AUXXXXXX.tmp"));
         if (!tijdelijk.open())
-            throw KorvexError(QStringLiteral("Kan geen tijdelijk bestand aanmaken in \"%1\": %2")
-                                  .arg(QDir::toNativeSeparators(QDir::tempPath()),
-                                       tijdelijk.errorString()));
+            throw KorvexError(
+                QStringLiteral("Kan geen tijdelijk bestand aanmaken in \"%1\": %2")
+                    .arg(QDir::toNativeSeparators(QDir::tempPath()), tijdelijk.errorString()));
         http.setUrl(url);
         http.setReceiver(&tijdelijk);
         struct Ontkoppelen {

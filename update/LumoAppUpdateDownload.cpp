@@ -62,7 +62,8 @@ TLumoAppUpdateDownloadBox::TLumoAppUpdateDownloadBox(TLumoAppUpdateNotifyBox& no
     Label2 = label(this, "Label2", QStringLiteral("Snelheid:"), kolom1, 16 + rij);
     SpeedLabel = label(this, "SpeedLabel", QStringLiteral("0 KB/sec"), kolom2, 16 + rij);
     Label4 = label(this, "Label4", QStringLiteral("Status :"), kolom1, 16 + 2 * rij);
-    StatusLabel = label(this, "StatusLabel", QStringLiteral("Downloading file"), kolom2, 16 + 2 * rij);
+    StatusLabel =
+        label(this, "StatusLabel", QStringLiteral("Downloading file"), kolom2, 16 + 2 * rij);
     Label5 = label(this, "Label5", QStringLiteral("Verstreken tijd :"), kolom1, 16 + 3 * rij);
     ElapsedTimeLabel =
         label(this, "ElapsedTimeLabel", QStringLiteral("00:00:00"), kolom2, 16 + 3 * rij);
@@ -70,14 +71,12 @@ TLumoAppUpdateDownloadBox::TLumoAppUpdateDownloadBox(TLumoAppUpdateNotifyBox& no
     RemainingTimeLabel =
         label(this, "RemainingTimeLabel", QStringLiteral("00:00:00"), kolom2, 16 + 4 * rij);
     Label9 = label(this, "Label9", QStringLiteral("Overdracht :"), kolom1, 16 + 5 * rij);
-    TransferLabel = label(this, "TransferLabel", QStringLiteral("0 KB of 0 KB"), kolom2, 16 + 5 * rij);
+    TransferLabel =
+        label(this, "TransferLabel", QStringLiteral("0 KB of 0 KB"), kolom2, 16 + 5 * rij);
     // Each caption names its value for a screen reader.
-    const std::pair<QLabel*, QLabel*> rijen[] = {{Label1, FileLabel},
-                                                 {Label2, SpeedLabel},
-                                                 {Label4, StatusLabel},
-                                                 {Label5, ElapsedTimeLabel},
-                                                 {Label6, RemainingTimeLabel},
-                                                 {Label9, TransferLabel}};
+    const std::pair<QLabel*, QLabel*> rijen[] = {
+        {Label1, FileLabel},        {Label2, SpeedLabel},         {Label4, StatusLabel},
+        {Label5, ElapsedTimeLabel}, {Label6, RemainingTimeLabel}, {Label9, TransferLabel}};
     for (const auto& [opschrift, waarde] : rijen) opschrift->setBuddy(waarde);
 
     ProgressBar1 = new QProgressBar(this);
@@ -156,8 +155,8 @@ void TLumoAppUpdateDownloadBox::CancelButtonClick() {
     }
     CancelButton->setEnabled(false);
     Timer1->stop();
-    platform_.messageDialog(QStringLiteral("De software update werd afgebroken."), DialogKind::Error,
-                            BtnOK);
+    platform_.messageDialog(QStringLiteral("De software update werd afgebroken."),
+                            DialogKind::Error, BtnOK);
 }
 
 void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
@@ -192,9 +191,10 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
 
     QFile bestand(doel);
     if (doel.isEmpty())
-        throw KorvexError(QStringLiteral("Kan het bestand \"%1\" niet openen om te schrijven: de map "
-                                         "\"%2\" bestaat niet.")
-                              .arg(naam, QDir::toNativeSeparators(map)));
+        throw KorvexError(
+            QStringLiteral("Kan het bestand \"%1\" niet openen om te schrijven: de map "
+                           "\"%2\" bestaat niet.")
+                .arg(naam, QDir::toNativeSeparators(map)));
     // A link could lead the download out of TempDownloads.
     if (QFileInfo(doel).isSymLink())
         throw KorvexError(QStringLiteral("\"%1\" is geen gewoon bestand.").arg(doel));
@@ -212,10 +212,10 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
     venster->TransferLabel->setText(notify.FormatFileSize(0) + QStringLiteral(" of ") +
                                     notify.FormatFileSize(maximum) + QStringLiteral(" (0%)"));
     venster->CancelButton->setEnabled(true);
-    venster->StatusLabel->setText(
-        http.proxy().isEmpty()
-            ? QStringLiteral("Download bestand")
-            : QStringLiteral("Download bestand via proxy server (%1:%2)").arg(http.proxy(), http.proxyPort()));
+    venster->StatusLabel->setText(http.proxy().isEmpty()
+                                      ? QStringLiteral("Download bestand")
+                                      : QStringLiteral("Download bestand via proxy server (%1:%2)")
+                                            .arg(http.proxy(), http.proxyPort()));
     if (maximum <= 0) {
         // Nothing to fetch: the empty file does not stay behind.
         bestand.close();
@@ -236,7 +236,8 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
         const qint64 s = bestand.size();
         venster->zetOverdracht(s);
     } catch (const net::HttpFailure& mislukt) {
-        venster->StatusLabel->setText(QStringLiteral("Mislukt: %1 %2").arg(mislukt.status()).arg(mislukt.reason()));
+        venster->StatusLabel->setText(
+            QStringLiteral("Mislukt: %1 %2").arg(mislukt.status()).arg(mislukt.reason()));
         succes = false;
     } catch (...) {
         // Not the request's own failure: the file is not trusted either.
@@ -277,7 +278,7 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
     } else {
         QFile::remove(doel);
     }
-    venster.reset();
+    // The window goes as this returns, before an error reaches its box.
     if (fout) std::rethrow_exception(fout);
 }
 

@@ -47,9 +47,8 @@ void tussenruimte(QToolBar* balk) {
 }  // namespace
 
 TLumoAppUpdateNotifyBox::TLumoAppUpdateNotifyBox(Platform& platform)
-    : QDialog(nullptr,
-              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       platform_(platform) {
     setObjectName(QStringLiteral("LumoAppUpdateNotifyBox"));
     setWindowTitle(QStringLiteral("Er is een nieuwe versie van de software beschikbaar"));
@@ -105,8 +104,8 @@ TLumoAppUpdateNotifyBox::TLumoAppUpdateNotifyBox(Platform& platform)
                              QStringLiteral("Extra download informatie"), ToolImages[2], 237);
     RzToolbar1->addWidget(OpenWebPageButton);
     tussenruimte(RzToolbar1);
-    ButtonSluiten =
-        knop(RzToolbar1, QStringLiteral("ButtonSluiten"), QStringLiteral("Sluiten"), ToolImages[1], 197);
+    ButtonSluiten = knop(RzToolbar1, QStringLiteral("ButtonSluiten"), QStringLiteral("Sluiten"),
+                         ToolImages[1], 197);
     RzToolbar1->addWidget(ButtonSluiten);
 
     HttpCli1 = new net::HttpClient(this);

@@ -34,7 +34,8 @@ void elkeRegel(QStringView tekst, F&& regel) {
 
 }  // namespace
 
-Profielbestand::Profielbestand(const QByteArray& inhoud) : tekst_(AnsiCodec::decodeWithBom(inhoud)) {}
+Profielbestand::Profielbestand(const QByteArray& inhoud)
+    : tekst_(AnsiCodec::decodeWithBom(inhoud)) {}
 
 QString Profielbestand::waarde(QStringView sectie, QStringView sleutel) const {
     enum class Stand { Zoeken, InSectie, Klaar } stand = Stand::Zoeken;

@@ -70,7 +70,8 @@ class UpdateTest : public ::testing::Test {
     bool controleer(std::function<void(TLumoAppUpdateNotifyBox&)> inVenster = {}) {
         bool getoond = false;
         terwijl([&] {
-            auto* venster = qobject_cast<TLumoAppUpdateNotifyBox*>(QApplication::activeModalWidget());
+            auto* venster =
+                qobject_cast<TLumoAppUpdateNotifyBox*>(QApplication::activeModalWidget());
             if (venster == nullptr) return false;
             getoond = true;
             if (inVenster) inVenster(*venster);
@@ -83,7 +84,8 @@ class UpdateTest : public ::testing::Test {
     }
 
     QStringList downloads() const {
-        return QDir(folder.file("TempDownloads")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        return QDir(folder.file("TempDownloads"))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     }
 
     TempFolder tmp;

@@ -1,8 +1,8 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 
-#include "update/Profielbestand.h"
 #include "tests/update/UpdateFixture.h"
+#include "update/Profielbestand.h"
 
 namespace korvex::test {
 namespace {
@@ -55,21 +55,27 @@ INSTANTIATE_TEST_SUITE_P(
         ProfielGeval{"utf16_with_mark",
                      Utf16(QStringLiteral("[KorvexSQL]\r\nVersion=9.0.1.3 ✓\r\n")), "Version",
                      QStringLiteral("9.0.1.3 ✓")},
-        ProfielGeval{"binary_junk_around", QByteArray("\x00\x01\xFF\n[KorvexSQL]\n", 16) +
-                                               "Version=7\n" + QByteArray(5000, '\0'),
-                     "Version", "7"},
+        ProfielGeval{
+            "binary_junk_around",
+            QByteArray("\x00\x01\xFF\n[KorvexSQL]\n", 16) + "Version=7\n" + QByteArray(5000, '\0'),
+            "Version", "7"},
         ProfielGeval{"megabytes_before_the_section",
-                     QByteArray(4 * 1024 * 1024, 'a') + "\n[KorvexSQL]\nVersion=8", "Version", "8"}));
+                     QByteArray(4 * 1024 * 1024, 'a') + "\n[KorvexSQL]\nVersion=8", "Version",
+                     "8"}));
 
 TEST(VersieVergelijking, VergelijktTekensNietGetallen) {
     struct Geval {
         QString a, b;
         bool kleiner;
     };
-    const Geval gevallen[] = {{"9.0.1.20", "9.0.1.3", true},   {"9.0.1.20", "9.0.1.200", true},
-                              {"9.0.1.20", "9.0.1.2", false},  {"9.0.1.20", "9.0.1.20", false},
-                              {"", "1", true},                 {"", "", false},
-                              {"a", "B", false},               {QStringLiteral("\U0001F600"), QStringLiteral("\uFFFF"), true}};
+    const Geval gevallen[] = {{"9.0.1.20", "9.0.1.3", true},
+                              {"9.0.1.20", "9.0.1.200", true},
+                              {"9.0.1.20", "9.0.1.2", false},
+                              {"9.0.1.20", "9.0.1.20", false},
+                              {"", "1", true},
+                              {"", "", false},
+                              {"a", "B", false},
+                              {QStringLiteral("\U0001F600"), QStringLiteral("\uFFFF"), true}};
     for (const Geval& g : gevallen)
         EXPECT_EQ(TLumoAppUpdate::Kleiner(g.a, g.b), g.kleiner)
             << g.a.toStdString() << " < " << g.b.toStdString();
@@ -112,7 +118,8 @@ TEST_F(Controle, BiedtDeUpdateAanVolgensDeTekstvergelijking) {
 
 TEST_F(Controle, NieuwereScriptversieGeeftDeWaarschuwingEnGeenVenster) {
     update.Version = "1.0";
-    manifest("[KorvexSQL]\nVersion=2.0\nSQLVersion=2026.12\nDownloadFileURL=http://127.0.0.1:9/a.exe\n");
+    manifest(
+        "[KorvexSQL]\nVersion=2.0\nSQLVersion=2026.12\nDownloadFileURL=http://127.0.0.1:9/a.exe\n");
     platform.answer(DialogResult::OK);
     EXPECT_FALSE(controleer());
     ASSERT_EQ(platform.dialogs.size(), 1u);
@@ -150,8 +157,10 @@ TEST_F(Controle, OnbereikbareServerVraagtOmDeWebsite) {
 TEST_F(Controle, VensterToontWatHetManifestNoemt) {
     // Lower-case section, blanks and quotes, no page and no download of its
     // own, release notes in UTF-16 with every kind of line end.
-    manifest("[Ander]\r\nVersion=99\r\n[korvexsql]\r\n  version =  \"9.1\"  \r\n"
-             "ReadmeFileURL = '" + peer.url("/lees.txt").toLatin1() + "'\r\nMD5Hash = ab \r\n");
+    manifest(
+        "[Ander]\r\nVersion=99\r\n[korvexsql]\r\n  version =  \"9.1\"  \r\n"
+        "ReadmeFileURL = '" +
+        peer.url("/lees.txt").toLatin1() + "'\r\nMD5Hash = ab \r\n");
     peer.respond("/lees.txt", Antwoord(Utf16(QStringLiteral("Nieuw ✓\r\nregel 2\rregel 3\n"))));
     update.Version = "9.0";
     EXPECT_TRUE(controleer([&](TLumoAppUpdateNotifyBox& venster) {

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -5,8 +7,6 @@
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
-
-#include <sys/stat.h>
 
 #include "platform/QtPlatform.h"
 #include "tests/support/Bestanden.h"
@@ -24,7 +24,8 @@ QByteArray Kop(qint64 lengte) {
 struct ToonTeller : QObject {
     ToonTeller() { qApp->installEventFilter(this); }
     bool eventFilter(QObject* object, QEvent* event) override {
-        if (event->type() == QEvent::Show && qobject_cast<TLumoAppUpdateDownloadBox*>(object)) ++keer;
+        if (event->type() == QEvent::Show && qobject_cast<TLumoAppUpdateDownloadBox*>(object))
+            ++keer;
         return false;
     }
     int keer = 0;
@@ -63,7 +64,8 @@ class Download : public UpdateTest {
     void verwachtOverdracht() {
         ASSERT_EQ(platform.dialogs.size(), 1u);
         EXPECT_EQ(platform.dialogs[0].kind, DialogKind::Information);
-        EXPECT_EQ(platform.dialogs[0].text, QStringLiteral("Zelvo Korvex® Fernaxo gaat nu starten"));
+        EXPECT_EQ(platform.dialogs[0].text,
+                  QStringLiteral("Zelvo Korvex® Fernaxo gaat nu starten"));
         EXPECT_EQ(platform.quitRequests, 1);
         EXPECT_EQ(platform.started, QStringList{folder.path() + "KorvexUpdater '" + doel() + "'"});
         EXPECT_EQ(Lees(doel()), HttpPeer::patternBytes(3000));
@@ -133,8 +135,10 @@ TEST_F(Download, OverdrachtStartDeUpdaterMetHetPadTussenApostrofs) {
     ASSERT_TRUE(QDir().mkpath(map + "TempDownloads"));
     const QString uitvoer = folder.file("argumenten.txt");
     Schrijf(map + "KorvexUpdater",
-            "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"" + QFile::encodeName(uitvoer) + ".deel\"\n"
-            "mv \"" + QFile::encodeName(uitvoer) + ".deel\" \"" + QFile::encodeName(uitvoer) + "\"\n");
+            "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"" + QFile::encodeName(uitvoer) +
+                ".deel\"\n"
+                "mv \"" +
+                QFile::encodeName(uitvoer) + ".deel\" \"" + QFile::encodeName(uitvoer) + "\"\n");
     ASSERT_EQ(::chmod(QFile::encodeName(map + "KorvexUpdater").constData(), 0755), 0);
     StartendPlatform echt(map);
     TLumoAppUpdateNotifyBox box(echt);
@@ -206,8 +210,8 @@ TEST_F(Download, SnelheidEnTijdenVolgenDeKlok) {
     for (const Geval& g : gevallen) {
         SCOPED_TRACE(g.seconden);
         vergeet();
-        bied(g.aangekondigd,
-             {HttpPeer::raw(Kop(g.aangekondigd)), HttpPeer::pattern(g.ontvangen), HttpPeer::stall()});
+        bied(g.aangekondigd, {HttpPeer::raw(Kop(g.aangekondigd)), HttpPeer::pattern(g.ontvangen),
+                              HttpPeer::stall()});
         platform.clock = QDateTime(QDate(2026, 12, 9), QTime(23, 0));
         QString snelheid, verstreken, resterend, overdracht;
         int balk = -1;
@@ -262,8 +266,10 @@ TEST_F(Download, ZonderGrootteOfBijEenFoutBlijftNietsAchter) {
         {"no_length", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", {}},
         {"head_404", "HTTP/1.0 404 Not Found\r\nContent-Length: 3000\r\n\r\n", {}},
         {"get_500", Kop(3000), {HttpPeer::raw("HTTP/1.0 500 Kapot\r\nContent-Length: 0\r\n\r\n")}},
-        {"reset_mid_body", Kop(3000),
-         {HttpPeer::raw(Kop(3000)), HttpPeer::pattern(1000), HttpPeer::sleepMs(100), HttpPeer::reset()}},
+        {"reset_mid_body",
+         Kop(3000),
+         {HttpPeer::raw(Kop(3000)), HttpPeer::pattern(1000), HttpPeer::sleepMs(100),
+          HttpPeer::reset()}},
     };
     for (const Geval& g : gevallen) {
         SCOPED_TRACE(g.naam);
@@ -281,9 +287,11 @@ TEST_F(Download, ZonderGrootteOfBijEenFoutBlijftNietsAchter) {
 
 TEST_F(Download, OnveiligeNaamWordtGeweigerdVoordatErIetsGebeurt) {
     const QString basis = peer.url(QString());
-    for (const QString& naam : {QString(), QStringLiteral("."), QStringLiteral(".."),
-                                QStringLiteral("..\\..\\KorvexSQL"), QStringLiteral("a\x01" "b"),
-                                QStringLiteral("a\u0085b")}) {
+    for (const QString& naam :
+         {QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("..\\..\\KorvexSQL"),
+          QStringLiteral("a\x01"
+                         "b"),
+          QStringLiteral("a\u0085b")}) {
         SCOPED_TRACE(naam.toStdString());
         vergeet();
         notify->record.DownloadFileURL = basis + "/pub/" + naam;
@@ -291,7 +299,8 @@ TEST_F(Download, OnveiligeNaamWordtGeweigerdVoordatErIetsGebeurt) {
         download();
         ASSERT_EQ(platform.dialogs.size(), 1u);
         EXPECT_EQ(platform.dialogs[0].kind, DialogKind::Error);
-        EXPECT_EQ(platform.dialogs[0].text, "Ongeldige bestandsnaam voor de download: \"" + naam + "\"");
+        EXPECT_EQ(platform.dialogs[0].text,
+                  "Ongeldige bestandsnaam voor de download: \"" + naam + "\"");
         EXPECT_EQ(notify->downloadBox, nullptr);
         verwachtNietsGeinstalleerd();
     }

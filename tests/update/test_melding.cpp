@@ -76,7 +76,9 @@ TEST_F(Melding, GetRemoteFileSizeLeestAlleenDeEersteLengteregel) {
         {"above_32_bits", "HTTP/1.0 200 OK\r\nContent-Length: 2147483648\r\n\r\n", 0},
         {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 0},
         {"first_line_decides",
-         "HTTP/1.0 200 OK\r\nX-Content-Length: 7\r\nContent-Length: 12\r\nContent-Length: 9\r\n\r\n", 12},
+         "HTTP/1.0 200 OK\r\nX-Content-Length: 7\r\nContent-Length: 12\r\nContent-Length: "
+         "9\r\n\r\n",
+         12},
         {"failure", "HTTP/1.0 404 Not Found\r\nContent-Length: 1234\r\n\r\n", 0},
     };
     TLumoAppUpdateDownloadBox download(venster);
