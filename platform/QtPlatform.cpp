@@ -17,7 +17,8 @@
 #include "platform/MessageDialog.h"
 
 #ifdef Q_OS_WIN
-// clang-format off: shellapi.h needs the types of windows.h first.
+// shellapi.h needs the types of windows.h first.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
 // clang-format on
