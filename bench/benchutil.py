@@ -57,3 +57,12 @@ def digest(path):
         for block in iter(lambda: f.read(1 << 20), b""):
             h.update(block)
     return h.hexdigest()
+
+
+def write_file(path, size):
+    """size random bytes, written 1 MiB at a time."""
+    block = os.urandom(1 << 20)
+    with open(path, "wb") as f:
+        for _ in range(size // len(block)):
+            f.write(block)
+        f.write(block[: size % len(block)])

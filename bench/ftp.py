@@ -15,7 +15,7 @@ import statistics
 import sys
 import tempfile
 
-from benchutil import digest, need, run, start_peer
+from benchutil import digest, need, run, start_peer, write_file
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
@@ -38,13 +38,8 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         served = os.path.join(work, "root")
         os.mkdir(served)
-        block = os.urandom(1 << 20)
-        with open(os.path.join(served, "groot.bin"), "wb") as f:
-            for _ in range(SIZE // len(block)):
-                f.write(block)
-            f.write(block[: SIZE % len(block)])
-        with open(os.path.join(served, "klein.bin"), "wb") as f:
-            f.write(block)
+        write_file(os.path.join(served, "groot.bin"), SIZE)
+        write_file(os.path.join(served, "klein.bin"), 1 << 20)
         expected = digest(os.path.join(served, "groot.bin"))
         peer, port = start_peer("ftppeer.py", "--root", served, "--user", USER,
                                           "--password", PASSWORD)

@@ -17,7 +17,7 @@ import statistics
 import sys
 import tempfile
 
-from benchutil import digest, need, run, start_peer
+from benchutil import digest, need, run, start_peer, write_file
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
@@ -28,14 +28,6 @@ SIZE = 500 * 1000 * 1000
 
 
 
-
-
-def write_file(path, size):
-    block = os.urandom(1 << 20)
-    with open(path, "wb") as f:
-        for _ in range(size // len(block)):
-            f.write(block)
-        f.write(block[: size % len(block)])
 
 
 def main():

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/BenchPlatform.h"
 #include "net/FtpClient.h"
 #include "platform/KorvexError.h"
 #include "platform/Platform.h"
@@ -27,35 +28,6 @@
 namespace {
 
 using namespace korvex;
-
-// Answers every question with yes and does nothing else: the benchmark has
-// no operator, and a dialog that is not asked for must not stop the run.
-class BenchPlatform : public Platform {
-  public:
-    explicit BenchPlatform(QString folder) : folder_(std::move(folder)) {}
-    DialogResult messageDialog(const QString&, DialogKind, DialogButtons) override {
-        return DialogResult::Yes;
-    }
-    DialogResult systemMessageBox(const SystemBoxRequest&) override { return DialogResult::Yes; }
-    void standardErrorBox(const QString& message) override {
-        std::fprintf(stderr, "error box: %s\n", qPrintable(message));
-    }
-    std::optional<QString> openFileDialog(const FileDialogRequest&) override { return {}; }
-    std::optional<QString> saveFileDialog(const FileDialogRequest&) override { return {}; }
-    std::optional<QString> pickFolder(const QString&) override { return {}; }
-    void playSound(const QString&) override {}
-    bool shellOpen(const QString&) override { return false; }
-    bool startProgram(const QString&, const QStringList&) override { return false; }
-    bool shellStart(const QString&, const QString&) override { return false; }
-    void quitProgram() override {}
-    QString computerName() override { return QStringLiteral("BENCH"); }
-    QString programFolder() override { return folder_; }
-    QDateTime now() override { return QDateTime::currentDateTime(); }
-    void processPendingEvents() override { QCoreApplication::processEvents(); }
-
-  private:
-    QString folder_;
-};
 
 // A field of /proc/self/status in KiB; -1 when absent.
 qint64 statusKib(const char* veld) {
@@ -154,7 +126,7 @@ int main(int argc, char** argv) {
     }
     QString map = QDir(args[0]).absolutePath();
     if (!map.endsWith(u'/')) map += u'/';
-    BenchPlatform platform(map);
+    bench::BenchPlatform platform(map, DialogResult::Yes);
     const QString server = QStringLiteral("127.0.0.1,") + args[1];
     const quint16 ftpPoort = quint16(args[2].toUInt());
 

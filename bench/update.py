@@ -33,7 +33,7 @@ import sys
 import tempfile
 import threading
 
-from benchutil import digest, need, peak_kib, run, start_peer
+from benchutil import digest, need, peak_kib, run, start_peer, write_file
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
@@ -45,14 +45,6 @@ BIG = 6 * 1000 * 1000 * 1000
 ANNOUNCED = 2 * 1000 * 1000 * 1000
 NAME = "KorvexSetup.exe"
 TIMEOUT = 900
-
-
-def write_file(path, size):
-    block = os.urandom(1 << 20)
-    with open(path, "wb") as f:
-        for _ in range(size // len(block)):
-            f.write(block)
-        f.write(block[: size % len(block)])
 
 
 def download(folder, url, work):

@@ -21,7 +21,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "bench/BenchPlatform.h"
 #include "update/Controlegetal.h"
 #include "update/LumoAppUpdateDownload.h"
 #include "update/LumoAppUpdateNotify.h"
@@ -32,36 +32,26 @@ using namespace korvex;
 
 // Answers every message with OK and records what the download hands over:
 // the benchmark has no operator and must not start an updater.
-class BenchPlatform : public Platform {
+class UpdatePlatform : public bench::BenchPlatform {
   public:
-    BenchPlatform(QString folder, const QElapsedTimer& klok)
-        : folder_(std::move(folder)), klok_(klok) {}
+    UpdatePlatform(QString folder, const QElapsedTimer& klok)
+        : BenchPlatform(std::move(folder), DialogResult::OK), klok_(klok) {}
     DialogResult messageDialog(const QString& text, DialogKind, DialogButtons) override {
         if (eersteMelding < 0) eersteMelding = klok_.elapsed();
         meldingen << text;
         return DialogResult::OK;
     }
-    DialogResult systemMessageBox(const SystemBoxRequest&) override { return DialogResult::OK; }
     void standardErrorBox(const QString& message) override { meldingen << message; }
-    std::optional<QString> openFileDialog(const FileDialogRequest&) override { return {}; }
-    std::optional<QString> saveFileDialog(const FileDialogRequest&) override { return {}; }
-    std::optional<QString> pickFolder(const QString&) override { return {}; }
-    void playSound(const QString&) override {}
-    bool shellOpen(const QString&) override { return false; }
-    bool startProgram(const QString&, const QStringList&) override { return false; }
     bool shellStart(const QString& program, const QString& parameters) override {
         updater = program;
         updaterParameters = parameters;
         return true;
     }
     void quitProgram() override { gestopt = true; }
-    QString computerName() override { return QStringLiteral("BENCH"); }
-    QString programFolder() override { return folder_; }
     QDateTime now() override {
         if (opNu) opNu();
         return QDateTime::currentDateTime();
     }
-    void processPendingEvents() override { QCoreApplication::processEvents(); }
 
     QStringList meldingen;
     qint64 eersteMelding = -1;  // ms on the driver's clock
@@ -70,7 +60,6 @@ class BenchPlatform : public Platform {
     std::function<void()> opNu;
 
   private:
-    QString folder_;
     const QElapsedTimer& klok_;
 };
 
@@ -78,7 +67,7 @@ int download(QString folder, const QString& url) {
     if (!folder.endsWith(u'/')) folder += u'/';
     QElapsedTimer klok;
     klok.start();
-    BenchPlatform platform(folder, klok);
+    UpdatePlatform platform(folder, klok);
     TLumoAppUpdateNotifyBox notify(platform);
     notify.programmaMap = folder;
     notify.record.DownloadFileURL = url;

@@ -102,6 +102,9 @@ TLumoAppUpdateDownloadBox::TLumoAppUpdateDownloadBox(TLumoAppUpdateNotifyBox& no
     HttpCli1 = new net::HttpClient(this);
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
+    // A coarse timer may tick up to 50 ms off; the elapsed time is shown to
+    // the second.
+    Timer1->setTimerType(Qt::PreciseTimer);
 
     connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
     connect(HttpCli1, &net::HttpClient::documentData, this,
