@@ -190,6 +190,8 @@ void TLumoAppUpdateNotifyBox::laadMemo(const QString& pad) {
 }
 
 void TLumoAppUpdateNotifyBox::DownloadButtonClick() {
+    // One download at a time: a second one would write the same file.
+    if (downloadBox != nullptr) return;
     // The window stays on screen behind the download window until the
     // download has ended, whatever way it ends.
     struct Sluiten {
@@ -205,6 +207,10 @@ void TLumoAppUpdateNotifyBox::OpenWebPageButtonClick() {
 
 void TLumoAppUpdateNotifyBox::ButtonSluitenClick() {
     close();
+}
+
+void TLumoAppUpdateNotifyBox::reject() {
+    if (downloadBox == nullptr) QDialog::reject();
 }
 
 }  // namespace korvex

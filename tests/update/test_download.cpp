@@ -1,3 +1,4 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
+#include <csignal>
 
 #include "platform/QtPlatform.h"
 #include "tests/support/Bestanden.h"
@@ -336,6 +338,54 @@ TEST_F(Download, DoelDatGeenGewoonBestandIsWordtGeweigerd) {
     EXPECT_TRUE(peer.requests().isEmpty());
     EXPECT_TRUE(platform.dialogs.empty());
     EXPECT_TRUE(platform.started.isEmpty());
+}
+
+}  // namespace
+}  // namespace korvex::test
+
+namespace korvex::test {
+namespace {
+
+TEST_F(Download, MeldingsvensterBlijftTijdensDeDownload) {
+    bied(3000, {HttpPeer::raw(Kop(3000)), HttpPeer::sleepMs(500), HttpPeer::pattern(3000)});
+    notify->show();
+    bool beideZichtbaar = false;
+    terwijl([&] {
+        if (venster() == nullptr || !venster()->isVisible()) return false;
+        // A second download and closing the window that owns this one are
+        // both turned away while it runs.
+        notify->DownloadButton->click();
+        notify->ButtonSluiten->click();
+        notify->close();
+        beideZichtbaar = notify->isVisible() && venster()->isVisible();
+        return true;
+    });
+    platform.answer(DialogResult::OK);
+    notify->DownloadButton->click();
+    EXPECT_TRUE(beideZichtbaar);
+    EXPECT_FALSE(notify->isVisible()) << "the window closes once the download has ended";
+    int gets = 0;
+    for (const HttpRequestSeen& verzoek : peer.requests()) gets += verzoek.method == "GET";
+    EXPECT_EQ(gets, 1);
+    verwachtOverdracht();
+}
+
+TEST_F(Download, SchrijffoutLaatGeenBestandAchter) {
+    bied3000();
+    // The file may not grow past 1,000 bytes; the write beyond fails.
+    const auto oudSignaal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit oud{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &oud), 0);
+    rlimit krap = oud;
+    krap.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &krap), 0);
+    const QString fout = FoutVan([&] { download(); });
+    ::setrlimit(RLIMIT_FSIZE, &oud);
+    std::signal(SIGXFSZ, oudSignaal);
+    EXPECT_TRUE(fout.startsWith("De ontvangen gegevens kunnen niet worden weggeschreven: "))
+        << fout.toStdString();
+    EXPECT_TRUE(platform.dialogs.empty());
+    verwachtNietsGeinstalleerd();
 }
 
 }  // namespace
