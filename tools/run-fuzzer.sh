@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzzers with clang and runs them one after another.
 #   tools/run-fuzzer.sh [seconds] [target...]
-# seconds: per target (default 600). Targets: verinfo, settings, zkd, ftp (the
-# korvex_<name>_fuzz names work too); all four when none is given.
+# seconds: per target (default 600). Targets: verinfo, settings, zkd, ftp,
+# manifest (the korvex_<name>_fuzz names work too); all of them when none is given.
 # Build folder: $KORVEX_FUZZ_BUILD or /work/build-fuzz. A target keeps
 # running after a crash (one job at a time); crash inputs land in
 # <build>/fuzz/crashes/<target>/. Keep those of a real fault, minimised, as
@@ -16,15 +16,15 @@ if [[ $# -gt 0 && $1 =~ ^[0-9]+$ ]]; then
   seconds=$1
   shift
 fi
-[[ $# -gt 0 ]] || set -- verinfo settings zkd ftp
+[[ $# -gt 0 ]] || set -- verinfo settings zkd ftp manifest
 targets=()
 bouw=()
 for naam in "$@"; do
   naam="${naam#korvex_}"
   naam="${naam%_fuzz}"
   case "$naam" in
-    verinfo | settings | zkd | ftp) ;;
-    *) echo "unknown fuzz target: $naam (verinfo, settings, zkd, ftp)" >&2; exit 2 ;;
+    verinfo | settings | zkd | ftp | manifest) ;;
+    *) echo "unknown fuzz target: $naam (verinfo, settings, zkd, ftp, manifest)" >&2; exit 2 ;;
   esac
   targets+=("$naam")
   bouw+=("korvex_${naam}_fuzz")
@@ -71,6 +71,9 @@ for naam in "${targets[@]}"; do
     ftp)
       cp -n "$root"/fuzz/seeds/ftp/* "$corpus/"
       opties+=(-max_len=300000) ;;
+    manifest)
+      cp -n "$root"/fuzz/seeds/manifest/* "$corpus/"
+      opties+=(-max_len=16384) ;;
   esac
   cp -n "$root"/fuzz/regressions/"$naam"/* "$corpus/" 2>/dev/null || true
 
