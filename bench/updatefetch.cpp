@@ -69,7 +69,6 @@ int download(QString folder, const QString& url) {
     klok.start();
     UpdatePlatform platform(folder, klok);
     TLumoAppUpdateNotifyBox notify(platform);
-    notify.programmaMap = folder;
     notify.record.DownloadFileURL = url;
     notify.HashType = THashType::None;
 

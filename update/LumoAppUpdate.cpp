@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 #include <QToolButton>
 #include <memory>
@@ -66,16 +67,12 @@ void TLumoAppUpdate::CheckForUpdate() {
     // again; that press must not start a second check inside the first.
     if (bezig_) return;
     bezig_ = true;
-    struct Klaar {
-        bool& bezig;
-        ~Klaar() { bezig = false; }
-    } klaar{bezig_};
+    const auto klaar = qScopeGuard([this] { bezig_ = false; });
     controleer();
 }
 
 void TLumoAppUpdate::controleer() {
     auto notify = std::make_unique<TLumoAppUpdateNotifyBox>(platform_);
-    notify->programmaMap = platform_.programFolder();
     notify->setFont(font_);
     infoKleur(notify.get(), QPalette::WindowText);
     notify->ReadmeMemo->setFont(fontReadme_);
@@ -97,10 +94,7 @@ void TLumoAppUpdate::controleer() {
                     .arg(QDir::toNativeSeparators(QDir::tempPath()), tijdelijk.errorString()));
         http.setUrl(url);
         http.setReceiver(&tijdelijk);
-        struct Ontkoppelen {
-            net::HttpClient& http;
-            ~Ontkoppelen() { http.setReceiver(nullptr); }
-        } ontkoppelen{http};
+        const auto ontkoppelen = qScopeGuard([&http] { http.setReceiver(nullptr); });
         try {
             http.get();
         } catch (const net::HttpFailure& mislukt) {
@@ -109,7 +103,6 @@ void TLumoAppUpdate::controleer() {
                 QStringLiteral("Mislukt: %1 %2").arg(mislukt.status()).arg(mislukt.reason()));
             ophalen = false;
         }
-        http.setReceiver(nullptr);
         if (ophalen && tijdelijk.flush()) gebruik(tijdelijk);
     };
 

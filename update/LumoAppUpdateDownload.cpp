@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 #include <exception>
@@ -32,11 +33,10 @@ bool veiligeBestandsnaam(const QString& naam) {
     return true;
 }
 
-QLabel* label(QWidget* ouder, const char* naam, const QString& tekst, int x, int y) {
-    auto* l = new QLabel(tekst, ouder);
+QLabel* label(QWidget* ouder, const char* naam, const char* tekst, int x, int y, int breedte) {
+    auto* l = new QLabel(QString::fromLatin1(tekst), ouder);
     l->setObjectName(QLatin1String(naam));
-    l->move(x, y);
-    l->resize(x == 16 ? 130 : 310, 20);
+    l->setGeometry(x, y, breedte, 20);
     return l;
 }
 
@@ -55,29 +55,33 @@ TLumoAppUpdateDownloadBox::TLumoAppUpdateDownloadBox(TLumoAppUpdateNotifyBox& no
     wit.setColor(QPalette::Window, Qt::white);
     setPalette(wit);
 
-    constexpr int kolom1 = 16, kolom2 = 150, rij = 26;
-    Label1 = label(this, "Label1", QStringLiteral("Bestand:"), kolom1, 16);
-    FileLabel = label(this, "FileLabel", QStringLiteral("-"), kolom2, 16);
+    // Caption and value, one row each; the caption names its value for a
+    // screen reader.
+    struct Rij {
+        QLabel** opschrift;
+        const char* opschriftNaam;
+        const char* opschriftTekst;
+        QLabel** waarde;
+        const char* waardeNaam;
+        const char* waardeTekst;
+    };
+    const Rij rijen[] = {
+        {&Label1, "Label1", "Bestand:", &FileLabel, "FileLabel", "-"},
+        {&Label2, "Label2", "Snelheid:", &SpeedLabel, "SpeedLabel", "0 KB/sec"},
+        {&Label4, "Label4", "Status :", &StatusLabel, "StatusLabel", "Downloading file"},
+        {&Label5, "Label5", "Verstreken tijd :", &ElapsedTimeLabel, "ElapsedTimeLabel", "00:00:00"},
+        {&Label6, "Label6", "Resterende tijd :", &RemainingTimeLabel, "RemainingTimeLabel",
+         "00:00:00"},
+        {&Label9, "Label9", "Overdracht :", &TransferLabel, "TransferLabel", "0 KB of 0 KB"},
+    };
+    int y = 16;
+    for (const Rij& rij : rijen) {
+        *rij.opschrift = label(this, rij.opschriftNaam, rij.opschriftTekst, 16, y, 130);
+        *rij.waarde = label(this, rij.waardeNaam, rij.waardeTekst, 150, y, 310);
+        (*rij.opschrift)->setBuddy(*rij.waarde);
+        y += 26;
+    }
     FileLabel->setFixedWidth(296);
-    Label2 = label(this, "Label2", QStringLiteral("Snelheid:"), kolom1, 16 + rij);
-    SpeedLabel = label(this, "SpeedLabel", QStringLiteral("0 KB/sec"), kolom2, 16 + rij);
-    Label4 = label(this, "Label4", QStringLiteral("Status :"), kolom1, 16 + 2 * rij);
-    StatusLabel =
-        label(this, "StatusLabel", QStringLiteral("Downloading file"), kolom2, 16 + 2 * rij);
-    Label5 = label(this, "Label5", QStringLiteral("Verstreken tijd :"), kolom1, 16 + 3 * rij);
-    ElapsedTimeLabel =
-        label(this, "ElapsedTimeLabel", QStringLiteral("00:00:00"), kolom2, 16 + 3 * rij);
-    Label6 = label(this, "Label6", QStringLiteral("Resterende tijd :"), kolom1, 16 + 4 * rij);
-    RemainingTimeLabel =
-        label(this, "RemainingTimeLabel", QStringLiteral("00:00:00"), kolom2, 16 + 4 * rij);
-    Label9 = label(this, "Label9", QStringLiteral("Overdracht :"), kolom1, 16 + 5 * rij);
-    TransferLabel =
-        label(this, "TransferLabel", QStringLiteral("0 KB of 0 KB"), kolom2, 16 + 5 * rij);
-    // Each caption names its value for a screen reader.
-    const std::pair<QLabel*, QLabel*> rijen[] = {
-        {Label1, FileLabel},        {Label2, SpeedLabel},         {Label4, StatusLabel},
-        {Label5, ElapsedTimeLabel}, {Label6, RemainingTimeLabel}, {Label9, TransferLabel}};
-    for (const auto& [opschrift, waarde] : rijen) opschrift->setBuddy(waarde);
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -132,10 +136,7 @@ void TLumoAppUpdateDownloadBox::zetOverdracht(qint64 ontvangen) {
 }
 
 void TLumoAppUpdateDownloadBox::HttpCli1DocumentData(qint64 ontvangen) {
-    if (ProgressBar1->maximum() > 0)
-        zetOverdracht(ontvangen);
-    else
-        ProgressBar1->setValue(0);
+    if (ProgressBar1->maximum() > 0) zetOverdracht(ontvangen);
 }
 
 void TLumoAppUpdateDownloadBox::Timer1Timer() {
@@ -167,10 +168,7 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
     const TManifestRecord& record = notify.record;
     auto venster = std::make_unique<TLumoAppUpdateDownloadBox>(notify);
     notify.downloadBox = venster.get();
-    struct Loskoppelen {
-        TLumoAppUpdateNotifyBox& notify;
-        ~Loskoppelen() { notify.downloadBox = nullptr; }
-    } loskoppelen{notify};
+    const auto loskoppelen = qScopeGuard([&notify] { notify.downloadBox = nullptr; });
     venster->setFont(notify.font());
     QPalette kleur = venster->palette();
     kleur.setColor(QPalette::WindowText, notify.palette().color(QPalette::WindowText));
@@ -184,7 +182,7 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
             DialogKind::Error, BtnOK);
         return;
     }
-    const QString map = notify.programmaMap + QStringLiteral("TempDownloads");
+    const QString map = platform.programFolder() + QStringLiteral("TempDownloads");
     const QString doel = QFileInfo(map).isDir() ? map + QDir::separator() + naam : QString();
 
     net::HttpClient& http = *venster->HttpCli1;
@@ -203,15 +201,10 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
         throw KorvexError(QStringLiteral("\"%1\" is geen gewoon bestand.").arg(doel));
     Bestand::OpenOmTeSchrijven(bestand, doel, false);
     http.setReceiver(&bestand);
-    struct Ontkoppelen {
-        net::HttpClient& http;
-        ~Ontkoppelen() { http.setReceiver(nullptr); }
-    } ontkoppelen{http};
+    const auto ontkoppelen = qScopeGuard([&http] { http.setReceiver(nullptr); });
 
     venster->FileLabel->setText(naam);
-    venster->ProgressBar1->setValue(0);
     const int maximum = notify.GetRemoteFileSize(http);
-    venster->ProgressBar1->setMaximum(qMax(maximum, 1));
     venster->TransferLabel->setText(notify.FormatFileSize(0) + QStringLiteral(" of ") +
                                     notify.FormatFileSize(maximum) + QStringLiteral(" (0%)"));
     venster->CancelButton->setEnabled(true);
@@ -253,7 +246,6 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
         venster->CancelButton->setEnabled(false);
     venster->Timer1->stop();
     venster->ProgressBar1->setValue(maximum);
-    http.setReceiver(nullptr);
     bestand.close();
 
     if (succes && notify.HashType != THashType::None) {
@@ -272,7 +264,7 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
                                DialogKind::Information, BtnOK);
         try {
             platform.quitProgram();
-            const QString updater = notify.programmaMap + QStringLiteral(KORVEX_UPDATER_FILE);
+            const QString updater = platform.programFolder() + QStringLiteral(KORVEX_UPDATER_FILE);
             const QString volledig = QDir::toNativeSeparators(QFileInfo(doel).absoluteFilePath());
             platform.shellStart(updater, u'\'' + volledig + u'\'');
         } catch (const std::exception&) {

@@ -4,6 +4,7 @@
 #include <QLayout>
 #include <QLocale>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -194,10 +195,7 @@ void TLumoAppUpdateNotifyBox::DownloadButtonClick() {
     if (downloadBox != nullptr) return;
     // The window stays on screen behind the download window until the
     // download has ended, whatever way it ends.
-    struct Sluiten {
-        TLumoAppUpdateNotifyBox* venster;
-        ~Sluiten() { venster->close(); }
-    } sluiten{this};
+    const auto sluiten = qScopeGuard([this] { close(); });
     TLumoAppUpdateDownloadBox::Download(*this);
 }
 

@@ -48,8 +48,6 @@ class TLumoAppUpdateNotifyBox : public QDialog {
     // The download window of a running download, where GetRemoteFileSize
     // writes its status; null otherwise.
     TLumoAppUpdateDownloadBox* downloadBox = nullptr;
-    // The program folder under which TempDownloads lies (ends in a separator).
-    QString programmaMap;
 
     TManifestRecord record;
     TLumoAppUpdateFileSizeUnit FileSizeUnit = TLumoAppUpdateFileSizeUnit::Auto;

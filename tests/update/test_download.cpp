@@ -38,7 +38,6 @@ class Download : public UpdateTest {
     void SetUp() override {
         UpdateTest::SetUp();
         notify = std::make_unique<TLumoAppUpdateNotifyBox>(platform);
-        notify->programmaMap = folder.path();
     }
     void TearDown() override {
         notify.reset();
@@ -144,7 +143,6 @@ TEST_F(Download, OverdrachtStartDeUpdaterMetHetPadTussenApostrofs) {
     ASSERT_EQ(::chmod(QFile::encodeName(map + "KorvexUpdater").constData(), 0755), 0);
     StartendPlatform echt(map);
     TLumoAppUpdateNotifyBox box(echt);
-    box.programmaMap = map;
     bied3000();
     box.record.DownloadFileURL = notify->record.DownloadFileURL;
     echt.answer(DialogResult::OK);
