@@ -165,6 +165,7 @@ THoofdscherm::THoofdscherm(Platform& platform, QWidget* parent)
     LumoAppUpdate1 = new TLumoAppUpdate(platform_, this);
     LumoAppUpdate1->UpdateFileURL = QStringLiteral(KORVEX_UPDATE_FILE_URL);
     LumoAppUpdate1->UpdatePageURL = QStringLiteral(KORVEX_UPDATE_PAGE_URL);
+    LumoAppUpdate1->SignatureKey = QStringLiteral(KORVEX_UPDATE_PUBLIC_KEY);
     setWindowTitle(MessageDialog::applicationTitle());
     setFixedSize(831, 428);
     setFont(QFont(QStringLiteral("Tahoma"), 8));

@@ -34,6 +34,24 @@ bool leesBlokken(const QString& pad, F&& blok) {
     }
 }
 
+std::optional<Vingerafdruk> evpDigest(const EVP_MD* soort, const QString& pad) {
+    std::unique_ptr<EVP_MD_CTX, EvpFree> ctx(EVP_MD_CTX_new());
+    if (!ctx || EVP_DigestInit_ex(ctx.get(), soort, nullptr) != 1) return std::nullopt;
+    bool goed = true;
+    qint64 grootte = 0;
+    if (!leesBlokken(pad,
+                     [&](const unsigned char* data, std::size_t n) {
+                         if (EVP_DigestUpdate(ctx.get(), data, n) != 1) goed = false;
+                         grootte += qint64(n);
+                     }) ||
+        !goed)
+        return std::nullopt;
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int lengte = 0;
+    if (EVP_DigestFinal_ex(ctx.get(), digest, &lengte) != 1) return std::nullopt;
+    return Vingerafdruk{QByteArray(reinterpret_cast<const char*>(digest), int(lengte)), grootte};
+}
+
 }  // namespace
 
 std::optional<QString> Controlegetal(THashType soort, const QString& pad) {
@@ -52,26 +70,17 @@ std::optional<QString> Controlegetal(THashType soort, const QString& pad) {
         }
         case THashType::MD5:
         case THashType::SHA1: {
-            std::unique_ptr<EVP_MD_CTX, EvpFree> ctx(EVP_MD_CTX_new());
-            if (!ctx ||
-                EVP_DigestInit_ex(ctx.get(), soort == THashType::MD5 ? EVP_md5() : EVP_sha1(),
-                                  nullptr) != 1)
-                return std::nullopt;
-            bool goed = true;
-            if (!leesBlokken(pad,
-                             [&](const unsigned char* data, std::size_t n) {
-                                 if (EVP_DigestUpdate(ctx.get(), data, n) != 1) goed = false;
-                             }) ||
-                !goed)
-                return std::nullopt;
-            unsigned char digest[EVP_MAX_MD_SIZE];
-            unsigned int lengte = 0;
-            if (EVP_DigestFinal_ex(ctx.get(), digest, &lengte) != 1) return std::nullopt;
-            return QString::fromLatin1(
-                QByteArray(reinterpret_cast<const char*>(digest), lengte).toHex().toUpper());
+            const std::optional<Vingerafdruk> v =
+                evpDigest(soort == THashType::MD5 ? EVP_md5() : EVP_sha1(), pad);
+            if (!v) return std::nullopt;
+            return QString::fromLatin1(v->digest.toHex().toUpper());
         }
     }
     return std::nullopt;
+}
+
+std::optional<Vingerafdruk> Sha512VanBestand(const QString& pad) {
+    return evpDigest(EVP_sha512(), pad);
 }
 
 }  // namespace korvex

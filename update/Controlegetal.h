@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -12,5 +13,14 @@ namespace korvex {
 // of any size is never held in memory. Nothing when the file is not a
 // regular file or cannot be read to its end, or for THashType::None.
 std::optional<QString> Controlegetal(THashType soort, const QString& pad);
+
+// A digest with the number of bytes it covers, both from the same reading.
+struct Vingerafdruk {
+    QByteArray digest;
+    qint64 grootte = 0;
+};
+
+// The file's SHA-512 (64 bytes), read in blocks like Controlegetal.
+std::optional<Vingerafdruk> Sha512VanBestand(const QString& pad);
 
 }  // namespace korvex

@@ -82,6 +82,7 @@ void TLumoAppUpdate::controleer() {
     http.setProxyPort(ProxyPort);
     notify->FileSizeUnit = FileSizeUnit;
     notify->HashType = HashType;
+    notify->SignatureKey = SignatureKey;
     TManifestRecord& record = notify->record;
 
     bool ophalen = true;
@@ -121,6 +122,7 @@ void TLumoAppUpdate::controleer() {
             record.CRC32Hash = lees("CRC32Hash");
             record.MD5Hash = lees("MD5Hash");
             record.SHA1Hash = lees("SHA1Hash");
+            record.EdSignature = lees("EdSignature");
         });
         // Also after a failed fetch: the question then offers the maker's site.
         if (record.UpdatePageURL.isEmpty()) record.UpdatePageURL = UpdatePageURL;

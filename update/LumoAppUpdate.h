@@ -32,6 +32,10 @@ class TLumoAppUpdate : public QObject {
     QString UpdatePageURL;
     QString Version;
     QString SQLVersion;
+    // The maker's Ed25519 public key in base64. When set, an installer is
+    // handed to the updater only with the maker's signature over it; empty
+    // checks no signature.
+    QString SignatureKey;
 
     // The manifest section read: the executable's name cut before its
     // first "."; settable for a program under another name.

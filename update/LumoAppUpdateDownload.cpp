@@ -17,6 +17,7 @@
 #include "platform/KorvexError.h"
 #include "platform/Platform.h"
 #include "update/Controlegetal.h"
+#include "update/Handtekening.h"
 #include "update/LumoAppUpdateNotify.h"
 
 namespace korvex {
@@ -248,15 +249,23 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
     venster->ProgressBar1->setValue(maximum);
     bestand.close();
 
+    bool beschadigd = false;
     if (succes && notify.HashType != THashType::None) {
         const QString verwacht = notify.HashType == THashType::CRC32 ? record.CRC32Hash
                                  : notify.HashType == THashType::MD5 ? record.MD5Hash
                                                                      : record.SHA1Hash;
         const std::optional<QString> gevonden = Controlegetal(notify.HashType, doel);
-        succes = gevonden && *gevonden == verwacht;
-        if (!succes)
-            platform.messageDialog(QStringLiteral("De download is beschadigd."), DialogKind::Error,
-                                   BtnOK);
+        beschadigd = !gevonden || *gevonden != verwacht;
+    }
+    // A digest from the same manifest as the URL proves nothing against
+    // whoever can change the manifest; the maker's signature does.
+    if (succes && !beschadigd && !notify.SignatureKey.isEmpty())
+        beschadigd =
+            !HandtekeningKlopt(notify.SignatureKey, record.EdSignature, record.Version, doel);
+    if (beschadigd) {
+        succes = false;
+        platform.messageDialog(QStringLiteral("De download is beschadigd."), DialogKind::Error,
+                               BtnOK);
     }
 
     if (succes) {

@@ -52,6 +52,7 @@ class TLumoAppUpdateNotifyBox : public QDialog {
     TManifestRecord record;
     TLumoAppUpdateFileSizeUnit FileSizeUnit = TLumoAppUpdateFileSizeUnit::Auto;
     THashType HashType = THashType::None;
+    QString SignatureKey;
 
     QLabel* Image1;
     QPlainTextEdit* ReadmeMemo;

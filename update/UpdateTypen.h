@@ -20,6 +20,8 @@ struct TManifestRecord {
     QString CRC32Hash;
     QString MD5Hash;
     QString SHA1Hash;
+    // The maker's Ed25519 signature over the installer, in base64.
+    QString EdSignature;
 };
 
 }  // namespace korvex
