@@ -27,6 +27,11 @@ inline QByteArray Antwoord(const QByteArray& body, const QByteArray& status = "2
            "\r\n\r\n" + body;
 }
 
+// The head of a reply announcing `lengte` bytes.
+inline QByteArray Kop(qint64 lengte) {
+    return "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(lengte) + "\r\n\r\n";
+}
+
 // The update check against an HTTP peer, with a program folder that holds
 // TempDownloads, a temporary folder of its own (so left-over "AU" files show)
 // and Dutch regional settings.

@@ -18,10 +18,6 @@
 namespace korvex::test {
 namespace {
 
-QByteArray Kop(qint64 lengte) {
-    return "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(lengte) + "\r\n\r\n";
-}
-
 // Counts the download windows shown while it exists.
 struct ToonTeller : QObject {
     ToonTeller() { qApp->installEventFilter(this); }
