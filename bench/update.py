@@ -23,6 +23,12 @@ timed as whole processes, the program by the driver around Controlegetal
 (its process time, Qt's loading included, is shown beside it). The
 digests must agree.
 
+Signature: tools/sign-update makes a key pair in a temporary folder and
+signs the same file; the driver's verify (SHA-512 in blocks plus the
+Ed25519 check, as the download does it) is timed next to its SHA-1 digest
+and `openssl dgst -sha512`, with both drivers' peak memory. The signature
+must hold for the signed version and fail for another.
+
 Exits non-zero when a goal is missed.
 """
 import json
@@ -151,6 +157,7 @@ def main():
                     if i == 0:
                         inner.append(float(out.split()[1]))
             digests[kind] = ([statistics.median(ts) for ts in times], statistics.median(inner))
+        signature = verify_figures(served, work)
 
     curl_mb, ours_mb = statistics.median(curl_rates), statistics.median(ours_rates)
     ok = ours_mb >= 0.95 * curl_mb and lateness <= 100 and ticks > 0
@@ -171,7 +178,42 @@ def main():
                           for c, r in zip(tools, rates))
         print(f"  {kind:6} Controlegetal {ours:5.0f} MB/s (process {SIZE / whole / 1e6:.0f}); {named} MB/s;"
               f" ratio {ours / max(rates):.2f} (goal >= 0.95)")
+    (ours, sha1, sha512), (ours_peak, sha1_peak) = signature
+    ok = ok and ours >= 0.95 * sha512
+    print(f"Signature of the same file, median of {RUNS} after a warm-up:")
+    print(f"  verify {ours:5.0f} MB/s, peak {ours_peak:.1f} MiB; SHA-1 Controlegetal {sha1:.0f} MB/s,"
+          f" peak {sha1_peak:.1f} MiB; openssl dgst -sha512 {sha512:.0f} MB/s;"
+          f" ratio {ours / sha512:.2f} (goal >= 0.95)")
     return 0 if ok else 1
+
+
+def verify_figures(served, work):
+    """Throughputs of verify, the SHA-1 digest and openssl's SHA-512, and the drivers' peaks."""
+    tool = os.path.join(ROOT, "tools", "sign-update")
+    key = os.path.join(work, "maker.pem")
+    public = subprocess.run([tool, "keygen", key], check=True, capture_output=True,
+                            text=True).stdout.strip()
+    line = subprocess.run([tool, "sign", served, "9.0.1.20", key], check=True,
+                          capture_output=True, text=True).stdout.strip()
+    signature = line.removeprefix("EdSignature=")
+    for version, expected in (("9.0.1.20", "good"), ("9.0.1.21", "wrong")):
+        _, _, out = run([DRIVER, "verify", public, signature, version, served])
+        if out.split()[0] != expected:
+            sys.exit(f"verify for {version} says {out.strip()}, expected {expected}")
+    commands = [[DRIVER, "verify", public, signature, "9.0.1.20", served],
+                [DRIVER, "digest", "sha1", served],
+                ["openssl", "dgst", "-sha512", served]]
+    inner = [[] for _ in commands]
+    peaks = [0.0, 0.0]
+    for round_ in range(RUNS + 1):  # the first round only warms up
+        for i, command in enumerate(commands):
+            t, peak, out = run(command)
+            if round_ == 0:
+                continue
+            inner[i].append(float(out.split()[1]) if i < 2 else t)
+            if i < 2:
+                peaks[i] = max(peaks[i], peak)
+    return [SIZE / statistics.median(ts) / 1e6 for ts in inner], peaks
 
 
 if __name__ == "__main__":

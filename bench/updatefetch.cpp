@@ -1,6 +1,7 @@
 // Drives the software update from the command line for bench/update.py:
 //   korvex_bench_update download PROGRAM_FOLDER URL
 //   korvex_bench_update digest md5|sha1|crc32 FILE
+//   korvex_bench_update verify KEY SIGNATURE VERSION FILE
 // download: runs the download procedure with its window shown into
 // PROGRAM_FOLDER/TempDownloads and prints one JSON line: the seconds of the
 // whole Download call, the downloaded file, the updater's parameters and how
@@ -8,6 +9,9 @@
 // stdin closes, so the caller can read its peak memory.
 // digest: prints the file's digest as the program computes it and the
 // seconds it took.
+// verify: checks the maker's signature (both in base64) over the statement
+// for VERSION and FILE as the download does, and prints "good" or "wrong"
+// and the seconds it took.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -23,6 +27,7 @@
 
 #include "bench/BenchPlatform.h"
 #include "update/Controlegetal.h"
+#include "update/Handtekening.h"
 #include "update/LumoAppUpdateDownload.h"
 #include "update/LumoAppUpdateNotify.h"
 
@@ -153,17 +158,31 @@ int digest(const QString& soortNaam, const QString& pad) {
     return 0;
 }
 
+int verify(const QStringList& a) {
+    QElapsedTimer klok;
+    klok.start();
+    const bool goed = HandtekeningKlopt(a[0], a[1], a[2], a[3]);
+    std::printf("%s %.6f\n", goed ? "good" : "wrong", klok.nsecsElapsed() / 1e9);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && QByteArray(argv[1]) == "digest")
         return digest(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (argc == 6 && QByteArray(argv[1]) == "verify") {
+        QStringList a;
+        for (int i = 2; i < 6; ++i) a << QString::fromLocal8Bit(argv[i]);
+        return verify(a);
+    }
     if (argc == 4 && QByteArray(argv[1]) == "download") {
         QApplication app(argc, argv);
         return download(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
     std::fprintf(stderr,
                  "usage: korvex_bench_update download PROGRAM_FOLDER URL\n"
-                 "       korvex_bench_update digest md5|sha1|crc32 FILE\n");
+                 "       korvex_bench_update digest md5|sha1|crc32 FILE\n"
+                 "       korvex_bench_update verify KEY SIGNATURE VERSION FILE\n");
     return 2;
 }
