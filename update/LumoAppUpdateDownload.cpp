@@ -264,6 +264,8 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
             !HandtekeningKlopt(notify.SignatureKey, record.EdSignature, record.Version, doel);
     if (beschadigd) {
         succes = false;
+        // Gone before the operator reads why, so it cannot be started meanwhile.
+        QFile::remove(doel);
         platform.messageDialog(QStringLiteral("De download is beschadigd."), DialogKind::Error,
                                BtnOK);
     }
