@@ -96,6 +96,12 @@ QMessageBox::StandardButton standardOf(DialogButton button) {
     return QMessageBox::NoButton;
 }
 
+// A box without owner blocks nothing, unless a modal window is open: then it
+// must be modal over that window to take input at all.
+bool modaal(const SystemBoxRequest& request) {
+    return request.withOwner || QApplication::activeModalWidget() != nullptr;
+}
+
 QString filterText(const FileFilter& filter) {
     return filter.description + QStringLiteral(" (") + filter.pattern + u')';
 }
@@ -149,9 +155,11 @@ std::unique_ptr<QMessageBox> QtPlatform::buildSystemMessageBox(const SystemBoxRe
     for (DialogButton button : MessageDialog::orderedButtons(request.buttons))
         box->addButton(standardOf(button));
     box->setDefaultButton(standardOf(request.defaultButton));
-    // Without an owner the box must not block the main window. The modality
-    // goes first: setting it rebuilds the window flags.
-    box->setWindowModality(request.withOwner ? Qt::ApplicationModal : Qt::NonModal);
+    // Without an owner the box must not block the main window; but while a
+    // modal window is open, a box that is not modal over it would itself be
+    // blocked and could never be answered. The modality goes first: setting
+    // it rebuilds the window flags.
+    box->setWindowModality(modaal(request) ? Qt::ApplicationModal : Qt::NonModal);
     if (request.topmost) box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
     return box;
 }
@@ -159,7 +167,7 @@ std::unique_ptr<QMessageBox> QtPlatform::buildSystemMessageBox(const SystemBoxRe
 DialogResult QtPlatform::systemMessageBox(const SystemBoxRequest& request) {
     auto box = buildSystemMessageBox(request);
     int pressed = QMessageBox::NoButton;
-    if (request.withOwner) {
+    if (box->windowModality() != Qt::NonModal) {
         pressed = box->exec();
     } else {
         // exec() would make the box modal; wait for it without blocking the windows.
