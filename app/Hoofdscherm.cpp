@@ -27,6 +27,8 @@
 #include "platform/Bestand.h"
 #include "platform/KorvexError.h"
 #include "platform/MessageDialog.h"
+#include "platform/Passend.h"
+#include "platform/Statusbalk.h"
 #include "platform/Tekst.h"
 #include "scripts/KorvexFTP.h"
 #include "verinfo/kivVerInfo.h"
@@ -456,7 +458,7 @@ QString THoofdscherm::statusText() const {
 }
 
 void THoofdscherm::apEventsHint(const QString& hint) {
-    StatusBar1->showMessage(hint);
+    Statusbalk::Toon(StatusBar1, hint);
 }
 
 void THoofdscherm::ZelvoPlay(const QString& name) {
@@ -506,6 +508,7 @@ void THoofdscherm::FormShow() {
 
 void THoofdscherm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    Passend::PasOpschriften(this);
     volgHints();
     if (getoond_) return;
     getoond_ = true;
@@ -545,11 +548,11 @@ void THoofdscherm::ADO2BeforeConnect() {
 }
 
 void THoofdscherm::ADOAfterConnect() {
-    StatusBar1->showMessage(geopend);
+    Statusbalk::Toon(StatusBar1, geopend);
 }
 
 void THoofdscherm::ADOAfterDisconnect() {
-    StatusBar1->showMessage(gesloten);
+    Statusbalk::Toon(StatusBar1, gesloten);
 }
 
 void THoofdscherm::logRegel(const QString& text) {

@@ -15,6 +15,7 @@
 #include "Deployment.h"
 #include "platform/Bestand.h"
 #include "platform/KorvexError.h"
+#include "platform/Passend.h"
 #include "platform/Platform.h"
 #include "update/Controlegetal.h"
 #include "update/Handtekening.h"
@@ -118,6 +119,12 @@ TLumoAppUpdateDownloadBox::TLumoAppUpdateDownloadBox(TLumoAppUpdateNotifyBox& no
 }
 
 TLumoAppUpdateDownloadBox::~TLumoAppUpdateDownloadBox() = default;
+
+void TLumoAppUpdateDownloadBox::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The notification window's font is set by the time the window shows.
+    Passend::PasOpschriften(this);
+}
 
 QString TLumoAppUpdateDownloadBox::tijdTekst(qint64 seconden) {
     if (seconden < 0) seconden = 0;

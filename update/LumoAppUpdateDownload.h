@@ -57,6 +57,9 @@ class TLumoAppUpdateDownloadBox : public QDialog {
 
     QDateTime StartTime;
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     void zetOverdracht(qint64 ontvangen);
 

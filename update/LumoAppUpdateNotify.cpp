@@ -11,6 +11,7 @@
 
 #include "platform/AnsiCodec.h"
 #include "platform/Bestand.h"
+#include "platform/Passend.h"
 #include "platform/Platform.h"
 #include "update/LumoAppUpdateDownload.h"
 
@@ -31,9 +32,9 @@ QToolButton* knop(QToolBar* balk, const QString& naam, const QString& tekst, con
     knop->setIcon(icoon);
     knop->setIconSize(balk->iconSize());
     knop->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    // Where the desktop's stand-in for Arial runs wider, the caption still
-    // shows whole.
-    knop->setFixedWidth(qMax(breedte, knop->sizeHint().width()));
+    // The three buttons share the bar's width; a caption that runs wider
+    // in the font found for Arial is drawn smaller when the window shows.
+    knop->setFixedWidth(breedte);
     knop->setCursor(Qt::PointingHandCursor);
     knop->setAutoRaise(true);
     return knop;
@@ -205,6 +206,12 @@ void TLumoAppUpdateNotifyBox::OpenWebPageButtonClick() {
 
 void TLumoAppUpdateNotifyBox::ButtonSluitenClick() {
     close();
+}
+
+void TLumoAppUpdateNotifyBox::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The fonts are set by the time the window shows.
+    Passend::PasOpschriften(this);
 }
 
 void TLumoAppUpdateNotifyBox::reject() {

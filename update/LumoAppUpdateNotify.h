@@ -65,6 +65,7 @@ class TLumoAppUpdateNotifyBox : public QDialog {
     static constexpr qint64 kMaximaleLeesmijGrootte = 8 * 1024 * 1024;
 
   protected:
+    void showEvent(QShowEvent* event) override;
     // While a download runs the window stays: it owns the download window,
     // and closing it would hide that one with it.
     void reject() override;
