@@ -15,6 +15,8 @@
 #include "Deployment.h"
 #include "database/Verbindingsinstellingen.h"
 #include "platform/KorvexError.h"
+#include "platform/Passend.h"
+#include "platform/Statusbalk.h"
 #include "platform/Tekst.h"
 #include "scripts/Afbeeldingen.h"
 #include "scripts/BestandLijst.h"
@@ -237,7 +239,7 @@ QString TFKorvexFTP::statusText() const {
 }
 
 void TFKorvexFTP::status(const QString& tekst) {
-    StatusBar1->showMessage(tekst);
+    Statusbalk::Toon(StatusBar1, tekst);
 }
 
 void TFKorvexFTP::status(const std::exception& fout) {
@@ -252,6 +254,7 @@ void TFKorvexFTP::FormCreate() {
 void TFKorvexFTP::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;
+    Passend::PasOpschriften(this);
     // Centred on the screen the opener is on.
     if (QScreen* scherm = parentWidget() ? parentWidget()->screen() : screen())
         move(scherm->geometry().center() - rect().center());
@@ -350,6 +353,7 @@ void TFKorvexFTP::VerbindenClick() {
 }
 
 void TFKorvexFTP::ChangeDir(const QString& map) {
+    lijstOpgehaald_ = false;
     try {
         SQLBestandenFTP->clear();
         FTP.changeDir(map);
@@ -366,6 +370,7 @@ void TFKorvexFTP::ChangeDir(const QString& map) {
         Scriptlijst::Sorteer(namen);
         SQLBestandenFTP->addItems(namen);
         SQLBestandenFTP->setCurrentRow(-1);
+        lijstOpgehaald_ = true;
     } catch (const std::exception& fout) {
         status(fout);
     }
@@ -394,7 +399,8 @@ bool TFKorvexFTP::IsFile(const QString& naam) {
     } catch (const std::exception& fout) {
         StopOphalen = true;
         mislukt_.insert(naam);
-        status(fout);
+        ophaalFout_ = foutTekst(fout);
+        status(ophaalFout_);
     }
     return true;
 }
@@ -453,6 +459,7 @@ void TFKorvexFTP::OphalenBestandClick() {
                 verbrokenTijdensBatch = true;
                 break;
             }
+            ophaalFout_.clear();
             IsFile(SQLBestandenFTP->item(0)->text());
             OverzichtBestanden->Update();
             if (!FTP.connected()) {
@@ -460,6 +467,9 @@ void TFKorvexFTP::OphalenBestandClick() {
                 break;
             }
             ChangeDir(QStringLiteral("/"));
+            // The script left the list because its fetch failed: the
+            // listing's report must not hide why.
+            if (lijstOpgehaald_ && !ophaalFout_.isEmpty()) status(ophaalFout_);
         } catch (const std::exception& fout) {
             status(fout);
         }
@@ -510,11 +520,14 @@ void TFKorvexFTP::ScriptUitvoerenClick() {
                 OverzichtBestanden->Update();
                 Openen();
             } catch (const std::exception& fout) {
+                QString melding = foutTekst(fout);
+                // An error without text still tells the operator something failed.
+                if (Tekst::trimmed(melding).isEmpty())
+                    melding = QStringLiteral("Het script %1 is mislukt.").arg(naam);
+                // The log memo lies under this modal window: the operator
+                // reads the failure here first.
+                status(melding);
                 if (context_.logboek) {
-                    QString melding = foutTekst(fout);
-                    // An error without text still tells the operator something failed.
-                    if (Tekst::trimmed(melding).isEmpty())
-                        melding = QStringLiteral("Het script %1 is mislukt.").arg(naam);
                     context_.logboek(melding);
                     context_.logboek(ScriptBestand::VoorLogboek(ADOCommand.commandText));
                 }

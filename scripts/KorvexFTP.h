@@ -126,6 +126,9 @@ class TFKorvexFTP : public QDialog {
     // Names whose fetch failed: not offered again while the window is open.
     QSet<QString> mislukt_;
     bool batch_ = false;
+    // The last fetch's failure, and whether the last listing arrived whole.
+    QString ophaalFout_;
+    bool lijstOpgehaald_ = false;
     bool sluitStappenGedaan_ = false;
 };
 
