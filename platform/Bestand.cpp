@@ -79,8 +79,11 @@ namespace {
 
 // A save file that falls back to writing in place where the folder refuses
 // the file beside it; unbuffered, so that a short write (a full disk) shows
-// in write()'s count and is not lost at commit.
-bool OpenVoorVervangen(QSaveFile& bestand, QString* reden) {
+// in write()'s count and is not lost at commit. The save file falls back by
+// itself only where the folder refuses with EACCES; `inPlaats`, when given,
+// is set where it refused with EPERM (an immutable folder, for one), which
+// leaves the file itself just as writable.
+bool OpenVoorVervangen(QSaveFile& bestand, QString* reden, bool* inPlaats = nullptr) {
     if (Bestand::IsGeenGewoonBestand(bestand.fileName())) {
         // Writing in place into a pipe would block; into a device, flood it.
         ZetReden(reden, kGeenGewoonBestand);
@@ -88,10 +91,56 @@ bool OpenVoorVervangen(QSaveFile& bestand, QString* reden) {
     }
     bestand.setDirectWriteFallback(true);
     if (!bestand.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+#ifdef Q_OS_UNIX
+        // Read at once: the save file decides its own fallback on the same value.
+        const int fout = errno;
+        if (inPlaats) *inPlaats = bestand.error() == QFileDevice::OpenError && fout == EPERM;
+#endif
         ZetReden(reden, bestand.errorString());
         return false;
     }
     return true;
+}
+
+// Empties the file that is there and writes it anew, as the save file's own
+// fallback does; never creates one.
+bool SchrijfInPlaats(const QString& pad, const QByteArray& inhoud, QString* reden) {
+#ifdef Q_OS_UNIX
+    const QByteArray naam = QFile::encodeName(pad);
+    const int fd = ::open(naam.constData(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        ZetReden(reden, QString::fromLocal8Bit(strerror(errno)));
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        ZetReden(reden, kGeenGewoonBestand);
+        return false;
+    }
+    QFile bestand;
+    if (!bestand.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                      QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        ZetReden(reden, bestand.errorString());
+        return false;
+    }
+    if (bestand.write(inhoud) != inhoud.size() || !bestand.flush()) {
+        ZetReden(reden, bestand.errorString());
+        return false;
+    }
+    bestand.close();
+    if (bestand.error() != QFileDevice::NoError) {
+        ZetReden(reden, bestand.errorString());
+        return false;
+    }
+    return true;
+#else
+    Q_UNUSED(pad);
+    Q_UNUSED(inhoud);
+    ZetReden(reden, kGeenGewoonBestand);
+    return false;
+#endif
 }
 
 bool Sluit(QSaveFile& bestand, QString* reden) {
@@ -151,7 +200,9 @@ bool Bestand::IsGeenGewoonBestand(const QString& pad) {
 
 bool Bestand::Schrijf(const QString& pad, const QByteArray& inhoud, QString* reden) {
     QSaveFile bestand(pad);
-    if (!OpenVoorVervangen(bestand, reden)) return false;
+    bool inPlaats = false;
+    if (!OpenVoorVervangen(bestand, reden, &inPlaats))
+        return inPlaats && SchrijfInPlaats(pad, inhoud, reden);
     if (bestand.write(inhoud) != inhoud.size()) return Afbreken(bestand, reden);
     return Sluit(bestand, reden);
 }
