@@ -3,11 +3,12 @@
 
 Run: /usr/bin/python3 ftppeer.py --root DIR [--user NAME] [--password PW]
      [--journal FILE] [--no-mlsd] [--no-rest] [--account] [--preliminary TEXT]
-     [--silent | --raw-greeting TEXT | --raw-greeting-hex HEX]
+     [--greeting-delay-ms N] [--port N] [--silent | --raw-greeting TEXT | --raw-greeting-hex HEX]
      [--stall-after N | --drop-after N] [--listing-file PATH]
      [--masquerade ADDR] [--exit-on-stdin-eof]
 
-Prints "PORT <n>" as its first stdout line once it listens on 127.0.0.1.
+Prints "PORT <n>" as its first stdout line once it listens on 127.0.0.1
+(on a free port, or on --port).
 The journal gets every command line as received, one per line, written
 before the command is handled, so the test sees it as soon as a reply comes.
 """
@@ -82,6 +83,7 @@ class PeerHandler(FTPHandler):
     auth_failed_timeout = 0
     journal = None        # file descriptor
     preliminary = None    # text of a 120 reply before the greeting
+    greeting_delay = 0    # seconds between the 120 reply and the greeting
     greeting = None       # raw bytes instead of the greeting; then mute
     silent = False        # no greeting and mute
     account = False       # PASS answers 332, ACCT logs in
@@ -100,7 +102,15 @@ class PeerHandler(FTPHandler):
             return
         if self.preliminary is not None:
             self.push("120 %s\r\n" % self.preliminary)
+        if self.greeting_delay > 0:
+            # The client now waits for the greeting with the 120 in hand.
+            self.ioloop.call_later(self.greeting_delay, self._greet, _errback=self.handle_error)
+            return
         super().handle()
+
+    def _greet(self):
+        if not self._closed and not self._closing:
+            super().handle()
 
     def found_terminator(self):
         if self.journal is not None:
@@ -163,6 +173,8 @@ def main():
     ap.add_argument("--no-rest", action="store_true")
     ap.add_argument("--account", action="store_true")
     ap.add_argument("--preliminary")
+    ap.add_argument("--greeting-delay-ms", type=int, default=0, metavar="N")
+    ap.add_argument("--port", type=int, default=0, metavar="N")
     greeting = ap.add_mutually_exclusive_group()
     greeting.add_argument("--silent", action="store_true")
     greeting.add_argument("--raw-greeting", help="Python escapes allowed")
@@ -192,6 +204,7 @@ def main():
     PeerHandler.proto_cmds = cmds
     PeerHandler.account = args.account
     PeerHandler.preliminary = args.preliminary
+    PeerHandler.greeting_delay = max(0, args.greeting_delay_ms) / 1000.0
 
     if args.raw_greeting is not None:
         PeerHandler.greeting = (args.raw_greeting.encode("utf-8").decode("unicode_escape")
@@ -219,7 +232,7 @@ def main():
         PeerHandler.journal = os.open(args.journal, os.O_WRONLY | os.O_CREAT | os.O_APPEND,
                                       0o644)
 
-    server = FTPServer(("127.0.0.1", 0), PeerHandler)
+    server = FTPServer(("127.0.0.1", args.port), PeerHandler)
     if args.exit_on_stdin_eof:
         exit_with_stdin()
     print("PORT %d" % server.address[1], flush=True)

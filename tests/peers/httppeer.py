@@ -2,9 +2,10 @@
 """An HTTP server for the tests that sends exactly what the rules say, well-formed or not.
 
 Run: /usr/bin/python3 httppeer.py --rules FILE --journal FILE [--cert PEM --key PEM]
-     [--exit-on-stdin-eof]
+     [--port N] [--exit-on-stdin-eof]
 
-Prints "PORT <n>" as its first stdout line once it listens on 127.0.0.1.
+Prints "PORT <n>" as its first stdout line once it listens on 127.0.0.1
+(on a free port, or on --port).
 Every connection carries one request: the peer reads its head, journals it
 and sends the parts of the matching route, byte for byte, then closes. The
 rules file (JSON, see README.md) is read again for every request, so a test
@@ -327,11 +328,17 @@ class Connection:
 # ---------------------------------------------------------------- server
 
 class Server:
-    def __init__(self, journal, rules, context):
+    def __init__(self, journal, rules, context, port=0):
         self.journal = journal
         self.rules = rules
         self.context = context
-        self.sock = listen_local(64)
+        if port:
+            self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            self.sock.bind(("127.0.0.1", port))
+            self.sock.listen(64)
+        else:
+            self.sock = listen_local(64)
         self.port = self.sock.getsockname()[1]
 
     def run(self):
@@ -358,6 +365,7 @@ def main():
     ap.add_argument("--journal", required=True)
     ap.add_argument("--cert")
     ap.add_argument("--key")
+    ap.add_argument("--port", type=int, default=0, metavar="N")
     ap.add_argument("--exit-on-stdin-eof", action="store_true")
     args = ap.parse_args()
     if bool(args.cert) != bool(args.key):
@@ -368,7 +376,8 @@ def main():
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(args.cert, args.key)
 
-    server = Server(Journal(args.journal), RulesFile(args.rules, check_rules, {}, log), context)
+    server = Server(Journal(args.journal), RulesFile(args.rules, check_rules, {}, log), context,
+                    args.port)
     serve(server.port, server.run, args.exit_on_stdin_eof)
 
 
