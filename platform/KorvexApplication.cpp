@@ -1,5 +1,6 @@
 #include "platform/KorvexApplication.h"
 
+#include <QFont>
 #include <cstdio>
 
 #include "platform/KorvexError.h"
@@ -7,7 +8,13 @@
 
 namespace korvex {
 
-KorvexApplication::KorvexApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+KorvexApplication::KorvexApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // Where the system lacks the family a window names, the closest one in
+    // shape and width stands in, not the desktop's default; the others have
+    // stand-ins of the same metrics under the desktop's own aliases.
+    QFont::insertSubstitutions(QStringLiteral("Segoe UI"),
+                               {QStringLiteral("Selawik"), QStringLiteral("Open Sans")});
+}
 
 bool KorvexApplication::notify(QObject* receiver, QEvent* event) {
     QString message;

@@ -12,6 +12,9 @@ packages=(
   python3 python3-pyftpdlib curl
   binutils-mingw-w64-x86-64
   xvfb xauth python3-xlib fonts-dejavu-core
+  # Stand-ins for the families the windows name, of the same widths:
+  # Arial, Calibri, Tahoma; Segoe UI has none, Open Sans comes closest.
+  fontconfig fonts-liberation2 fonts-crosextra-carlito fonts-wine fonts-open-sans
   clang libclang-rt-14-dev
 )
 missing=()
@@ -23,6 +26,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# Wine's Tahoma lies outside the folders the font configuration searches.
+tahoma=/usr/local/share/fonts/korvex
+if [ ! -e "$tahoma/tahoma.ttf" ]; then
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  $SUDO mkdir -p "$tahoma"
+  $SUDO ln -sf /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$tahoma/"
+  $SUDO fc-cache -f "$tahoma" >/dev/null
 fi
 # tdsodbc normally registers itself; make sure the driver name the build uses exists.
 if ! odbcinst -q -d -n FreeTDS >/dev/null 2>&1; then

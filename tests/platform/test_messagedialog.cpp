@@ -3,6 +3,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QFileInfo>
+#include <QTimer>
+#include <functional>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QMessageBox>
@@ -11,6 +15,9 @@
 
 #include "platform/MessageDialog.h"
 #include "platform/QtPlatform.h"
+#include "tests/support/Bestanden.h"
+#include "tests/support/EchteInvoer.h"
+#include "tests/support/TempFolder.h"
 
 using namespace korvex;
 
@@ -77,17 +84,96 @@ TEST(MessageDialog, CaptionAndIconFollowTheKind) {
 }
 
 TEST(MessageDialog, ButtonsReturnTheirOwnResultAndHelpLeavesTheBoxStanding) {
-    auto box =
-        QtPlatform::buildMessageDialog("Vraag", DialogKind::Confirmation, BtnYes | BtnNo | BtnHelp);
-    box->show();
-    QApplication::processEvents();
-    for (QAbstractButton* b : box->buttons())
-        if (b->text() == "&Help") b->click();
-    QApplication::processEvents();
-    EXPECT_TRUE(box->isVisible()) << "Help must not close the box";
-    EXPECT_EQ(MessageDialog::resultOf(BtnNoToAll), DialogResult::NoToAll);
+    QtPlatform platform;
+    DialogResult antwoord = DialogResult::None;
+    {
+        test::Beantwoord klikken({"&Help", "N&ee op alles"});
+        antwoord = platform.messageDialog("Vraag", DialogKind::Confirmation,
+                                          BtnYes | BtnNoToAll | BtnHelp);
+    }
+    EXPECT_EQ(antwoord, DialogResult::NoToAll);
     EXPECT_EQ(MessageDialog::resultOf(BtnClose), DialogResult::Close);
-    box->hide();
+}
+
+// Every kind of box the windows show, answered by a click that the window
+// system delivers, over a modal window where the program opens one.
+TEST(EchteInvoer, EveryBoxTakesTheClickWhereTheProgramShowsIt) {
+    QtPlatform platform;
+    test::TempFolder map;
+    const QString bestand = map.file("a.zkd");
+    test::Schrijf(bestand, "x");
+    SystemBoxRequest zonder;
+    zonder.caption = "Uitvoeren van een SQL script";
+    zonder.text = "Wenst u het script 3-1-3.SQL uit te voeren?";
+    zonder.buttons = BtnYes | BtnNo;
+    zonder.icon = SystemIcon::Question;
+    zonder.defaultButton = BtnNo;
+    zonder.withOwner = false;
+    SystemBoxRequest met = zonder;
+    met.withOwner = true;
+    FileDialogRequest kies;
+    kies.initialFolder = map.path();
+    kies.fileName = bestand;
+    const auto gekozen = [&](std::optional<QString> pad) {
+        return pad && QFileInfo(*pad) == QFileInfo(bestand) ? DialogResult::OK : DialogResult::None;
+    };
+    struct Case {
+        const char* naam;
+        bool overModaal;  // asked from inside a modal window, as the script manager does
+        std::function<DialogResult()> vraag;
+        QStringList klikken;
+        DialogResult verwacht;
+    };
+    const Case cases[] = {
+        {"message dialog", true,
+         [&] { return platform.messageDialog("Fout", DialogKind::Error, BtnRetry | BtnIgnore); },
+         {"&Negeer"}, DialogResult::Ignore},
+        {"message dialog", false,
+         [&] { return platform.messageDialog("Vraag", DialogKind::Warning, BtnYes | BtnNo); },
+         {"&Ja"}, DialogResult::Yes},
+        {"system box without owner", true, [&] { return platform.systemMessageBox(zonder); },
+         {"&Yes"}, DialogResult::Yes},
+        // Blocks nothing: the window behind it takes a click meanwhile.
+        {"system box without owner", false, [&] { return platform.systemMessageBox(zonder); },
+         {"Achter", "&No"}, DialogResult::No},
+        {"system box with owner", true, [&] { return platform.systemMessageBox(met); }, {"&No"},
+         DialogResult::No},
+        {"standard error box", true,
+         [&] {
+             platform.standardErrorBox("Onverwacht");
+             return DialogResult::OK;
+         },
+         {"OK"}, DialogResult::OK},
+        {"open file dialog", true, [&] { return gekozen(platform.openFileDialog(kies)); },
+         {"&Open"}, DialogResult::OK},
+        {"save file dialog", false, [&] { return gekozen(platform.saveFileDialog(kies)); },
+         {"&Save"}, DialogResult::OK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.naam) + (c.overModaal ? " over a modal window" : ""));
+        QWidget achter;
+        auto* knop = new QPushButton("Achter", &achter);
+        int achterGeklikt = 0;
+        QObject::connect(knop, &QPushButton::clicked, [&] { ++achterGeklikt; });
+        achter.show();
+        QDialog opener;
+        DialogResult antwoord = DialogResult::None;
+        {
+            test::Beantwoord klikken(c.klikken);
+            if (c.overModaal) {
+                QTimer::singleShot(0, &opener, [&] {
+                    antwoord = c.vraag();
+                    opener.done(0);
+                });
+                opener.exec();
+            } else {
+                antwoord = c.vraag();
+            }
+            EXPECT_EQ(klikken.nietBeantwoord, 0);
+        }
+        EXPECT_EQ(antwoord, c.verwacht);
+        EXPECT_EQ(achterGeklikt, int(c.klikken.contains("Achter")));
+    }
 }
 
 TEST(StandardErrorBox, AppendsAFullStopOnlyAfterCharactersAboveTheFullStop) {
