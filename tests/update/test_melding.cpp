@@ -1,5 +1,8 @@
 #include <QLabel>
+#include <QPushButton>
 
+#include "platform/QtPlatform.h"
+#include "tests/support/EchteInvoer.h"
 #include "tests/update/UpdateFixture.h"
 #include "update/LumoAppUpdateDownload.h"
 
@@ -93,6 +96,33 @@ TEST_F(Melding, GetRemoteFileSizeLeestAlleenDeEersteLengteregel) {
         EXPECT_EQ(peer.requests().last().method, "HEAD");
     }
     venster.downloadBox = nullptr;
+}
+
+// The cancel question of the download window, answered with clicks that the
+// window system delivers, while the notification window is modal behind it.
+TEST(MeldingEchteInvoer, AfbrekenVraagtEerstEnNeeLaatDeDownloadDoorgaan) {
+    QtPlatform platform;
+    TLumoAppUpdateNotifyBox notify(platform);
+    bool doorgegaan = false, afgebroken = false;
+    QTimer::singleShot(0, &notify, [&] {
+        TLumoAppUpdateDownloadBox download(notify);
+        download.show();
+        download.Timer1->start();
+        {
+            Beantwoord klikken({"&Nee"});
+            KlikEcht(download.CancelButton);
+        }
+        doorgegaan = download.CancelButton->isEnabled() && download.Timer1->isActive();
+        {
+            Beantwoord klikken({"&Ja", "OK"});
+            KlikEcht(download.CancelButton);
+        }
+        afgebroken = !download.CancelButton->isEnabled() && !download.Timer1->isActive();
+        notify.done(0);
+    });
+    notify.exec();
+    EXPECT_TRUE(doorgegaan);
+    EXPECT_TRUE(afgebroken);
 }
 
 }  // namespace
