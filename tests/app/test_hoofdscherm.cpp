@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
@@ -14,11 +18,15 @@
 #include <QTabBar>
 #include <QTcpServer>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 
 #include "app/Hoofdscherm.h"
+#include "scripts/KorvexFTP.h"
 #include "tests/support/ScriptedPlatform.h"
 #include "tests/support/TempFolder.h"
+#include "update/LumoAppUpdateDownload.h"
+#include "update/LumoAppUpdateNotify.h"
 #include "verinfo/kivVerInfo.h"
 
 using namespace korvex;
@@ -53,7 +61,99 @@ QStringList tabChain(QWidget* first, int count) {
     return names;
 }
 
+// What the operator would miss in a shown window: a control hidden, outside
+// its window or its panel, over another one, in a toolbar's overflow, or
+// with a caption wider than the room the control gives it.
+QStringList opmaakFouten(QWidget* venster) {
+    QStringList fouten;
+    const auto naam = [](QWidget* w) {
+        return (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                          : w->objectName()) +
+               " \"" + w->property("text").toString() + '"';
+    };
+    QList<QWidget*> besturingen;
+    for (QWidget* w : venster->findChildren<QWidget*>()) {
+        if (w->isWindow() || w->objectName().startsWith("qt_")) continue;
+        bool binnenwerk = false;  // part of a list, combo box or tab strip
+        for (QWidget* o = w->parentWidget(); o != venster; o = o->parentWidget())
+            binnenwerk |= qobject_cast<QAbstractScrollArea*>(o) || qobject_cast<QComboBox*>(o) ||
+                          qobject_cast<QTabBar*>(o) || o->isWindow();
+        if (binnenwerk) continue;
+        if (auto* balk = qobject_cast<QToolBar*>(w)) {
+            auto* meer = balk->findChild<QWidget*>("qt_toolbar_ext_button");
+            if (meer && meer->isVisible()) fouten << naam(w) + " puts controls in its overflow";
+        }
+        if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w) ||
+            qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) ||
+            qobject_cast<QAbstractScrollArea*>(w) || qobject_cast<QProgressBar*>(w) ||
+            qobject_cast<QStatusBar*>(w))
+            besturingen << w;
+    }
+    for (QWidget* w : besturingen) {
+        // A page of a tab that is not chosen is checked when it is.
+        if (!w->isVisibleTo(venster)) {
+            if (w->isHidden()) fouten << naam(w) + " is hidden";
+            continue;
+        }
+        if (!QRect(QPoint(), w->parentWidget()->size()).contains(w->geometry()))
+            fouten << naam(w) + " reaches outside its panel";
+        if (!venster->rect().contains(QRect(w->mapTo(venster, QPoint()), w->size())))
+            fouten << naam(w) + " reaches outside its window";
+        // A picture may lie under a control; two controls never overlap.
+        const auto plaatje = [](QWidget* b) {
+            auto* l = qobject_cast<QLabel*>(b);
+            return l && l->text().isEmpty();
+        };
+        for (QWidget* ander : besturingen)
+            if (ander < w && ander->parentWidget() == w->parentWidget() && !plaatje(w) &&
+                !plaatje(ander) && ander->isVisibleTo(venster) &&
+                ander->geometry().intersects(w->geometry()))
+                fouten << naam(w) + " overlaps " + naam(ander);
+        const QString tekst = w->property("text").toString();
+        if (tekst.isEmpty()) continue;
+        const QFontMetrics fm = w->fontMetrics();
+        const int breed = fm.size(Qt::TextShowMnemonic, tekst).width();
+        bool heel = true;
+        if (qobject_cast<QPushButton*>(w))
+            heel = breed + 2 * fm.horizontalAdvance(' ') <= w->width();
+        else if (qobject_cast<QAbstractButton*>(w))
+            heel = w->sizeHint().width() <= w->width() && w->sizeHint().height() <= w->height();
+        else if (auto* label = qobject_cast<QLabel*>(w); label && !label->wordWrap())
+            heel = breed <= label->contentsRect().width() && fm.height() <= label->height();
+        if (!heel) fouten << naam(w) + " cuts its caption";
+    }
+    return fouten;
+}
+
 }  // namespace
+
+// Every window as it shows, under the fonts the machine has for the families
+// the windows name; run a second time with a bare fallback font.
+TEST(Vensters, ElkeBesturingStaatHeelInZijnVenster) {
+    test::TempFolder folder;
+    test::ScriptedPlatform platform(folder.path());
+    THoofdscherm hoofd(platform);
+    scripts::TFKorvexFTP beheer(platform, scripts::ScriptBeheerContext{});
+    TLumoAppUpdateNotifyBox melding(platform);
+    melding.setFont(QFont("Segoe UI", 9));
+    TLumoAppUpdateDownloadBox download(melding);
+    download.setFont(melding.font());
+    download.StatusLabel->setText("Download bestand");
+    for (QWidget* venster : {static_cast<QWidget*>(&hoofd), static_cast<QWidget*>(&beheer),
+                             static_cast<QWidget*>(&melding), static_cast<QWidget*>(&download)}) {
+        venster->show();
+        QApplication::processEvents();
+        const int bladen = venster == &hoofd ? hoofd.RzPageControl1->count() : 1;
+        for (int blad = 0; blad < bladen; ++blad) {
+            if (venster == &hoofd) hoofd.RzPageControl1->setCurrentIndex(blad);
+            QApplication::processEvents();
+            EXPECT_EQ(opmaakFouten(venster).join('\n').toStdString(), "")
+                << venster->objectName().toStdString() << " page " << blad << " in "
+                << QFontInfo(venster->font()).family().toStdString();
+        }
+        venster->hide();
+    }
+}
 
 TEST(Hoofdscherm, FirstStartMakesTheWorkingFoldersAndShowsTheDefaults) {
     test::TempFolder folder;
