@@ -16,6 +16,80 @@
 
 #include <csignal>
 #endif
+#ifdef Q_OS_LINUX
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <string>
+
+// The folder in which open() refuses new files with EPERM, as an immutable
+// folder does, where the machine cannot make one immutable; empty: none.
+static std::string weigerNieuwIn;
+
+// Refuses a new entry in that folder as the system would; else opens.
+static int openMetWeigering(const char* functie, const char* pad, int vlaggen, mode_t modus) {
+    using Open = int (*)(const char*, int, ...);
+    const auto echt = reinterpret_cast<Open>(dlsym(RTLD_NEXT, functie));
+    const std::string naam(pad);
+    if (!weigerNieuwIn.empty() && (naam + '/').rfind(weigerNieuwIn, 0) == 0 &&
+        ((vlaggen & __O_TMPFILE) || ((vlaggen & O_CREAT) && ::access(pad, F_OK) != 0))) {
+        errno = EPERM;
+        return -1;
+    }
+    return echt(pad, vlaggen, modus);
+}
+
+// Stand in for the C library's in this program, and so for those Qt's save
+// file calls.
+#define KORVEX_OPEN(functie)                                    \
+    extern "C" int functie(const char* pad, int vlaggen, ...) { \
+        mode_t modus = 0;                                       \
+        if (vlaggen & (O_CREAT | __O_TMPFILE)) {                \
+            va_list a;                                          \
+            va_start(a, vlaggen);                               \
+            modus = va_arg(a, mode_t);                          \
+            va_end(a);                                          \
+        }                                                       \
+        return openMetWeigering(#functie, pad, vlaggen, modus); \
+    }
+KORVEX_OPEN(open)
+KORVEX_OPEN(open64)
+
+namespace {
+// While it lives, the folder takes no new entry and refuses it with EPERM:
+// immutable where the machine allows, else through open64 above.
+class WeigertNieuweBestanden {
+  public:
+    explicit WeigertNieuweBestanden(const QString& map) : map_(QFile::encodeName(map)) {
+        const int fd = ::open(map_.constData(), O_RDONLY | O_DIRECTORY);
+        int vlaggen = 0;
+        onveranderlijk_ = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &vlaggen) == 0 &&
+                          (vlaggen |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &vlaggen) == 0);
+        if (fd >= 0) ::close(fd);
+        if (!onveranderlijk_) weigerNieuwIn = QDir::cleanPath(map).toStdString() + '/';
+    }
+    ~WeigertNieuweBestanden() {
+        weigerNieuwIn.clear();
+        if (!onveranderlijk_) return;
+        const int fd = ::open(map_.constData(), O_RDONLY | O_DIRECTORY);
+        int vlaggen = 0;
+        if (::ioctl(fd, FS_IOC_GETFLAGS, &vlaggen) == 0) {
+            vlaggen &= ~FS_IMMUTABLE_FL;
+            ::ioctl(fd, FS_IOC_SETFLAGS, &vlaggen);
+        }
+        ::close(fd);
+    }
+
+  private:
+    QByteArray map_;
+    bool onveranderlijk_ = false;
+};
+}  // namespace
+#endif
 
 using korvex::InstellingenOpslag;
 using korvex::KorvexError;
@@ -372,6 +446,22 @@ TEST_F(InstellingenOpslagTest, ReadOnlyFolderStillTakesTheSettingsInPlace) {
     QStringList bestanden = QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden);
     bestanden.sort();
     EXPECT_EQ(bestanden, QStringList({"KorvexSQLServer.xml", "kapot.xml"}));
+}
+#endif
+
+#ifdef Q_OS_LINUX
+// A folder that refuses new entries with EPERM, not EACCES, loses nothing
+// either; the settings file itself stays writable there.
+TEST_F(InstellingenOpslagTest, FolderRefusingNewFilesWithEpermStillTakesTheSettingsInPlace) {
+    Run();
+    {
+        WeigertNieuweBestanden weigert(tmp.path());
+        Run([](Velden& v) { v.vkmid = QStringLiteral("43"); });
+        EXPECT_TRUE(geschreven);
+    }
+    EXPECT_TRUE(Lees(pad).contains("<P_VKMID_Text>43</P_VKMID_Text>"));
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"KorvexSQLServer.xml"}));
 }
 #endif
 
