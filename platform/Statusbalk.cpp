@@ -1,9 +1,10 @@
 #include "platform/Statusbalk.h"
 
+#include <QtGui/qguiapplication_platform.h>
+
 #include <QGuiApplication>
 #include <QLibrary>
 #include <QStatusBar>
-#include <QtGui/qguiapplication_platform.h>
 
 namespace korvex {
 

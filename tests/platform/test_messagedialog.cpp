@@ -4,14 +4,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QFileInfo>
-#include <QTimer>
-#include <functional>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
+#include <functional>
 
 #include "platform/MessageDialog.h"
 #include "platform/QtPlatform.h"
@@ -125,29 +125,50 @@ TEST(EchteInvoer, EveryBoxTakesTheClickWhereTheProgramShowsIt) {
         DialogResult verwacht;
     };
     const Case cases[] = {
-        {"message dialog", true,
+        {"message dialog",
+         true,
          [&] { return platform.messageDialog("Fout", DialogKind::Error, BtnRetry | BtnIgnore); },
-         {"&Negeer"}, DialogResult::Ignore},
-        {"message dialog", false,
+         {"&Negeer"},
+         DialogResult::Ignore},
+        {"message dialog",
+         false,
          [&] { return platform.messageDialog("Vraag", DialogKind::Warning, BtnYes | BtnNo); },
-         {"&Ja"}, DialogResult::Yes},
-        {"system box without owner", true, [&] { return platform.systemMessageBox(zonder); },
-         {"&Yes"}, DialogResult::Yes},
+         {"&Ja"},
+         DialogResult::Yes},
+        {"system box without owner",
+         true,
+         [&] { return platform.systemMessageBox(zonder); },
+         {"&Yes"},
+         DialogResult::Yes},
         // Blocks nothing: the window behind it takes a click meanwhile.
-        {"system box without owner", false, [&] { return platform.systemMessageBox(zonder); },
-         {"Achter", "&No"}, DialogResult::No},
-        {"system box with owner", true, [&] { return platform.systemMessageBox(met); }, {"&No"},
+        {"system box without owner",
+         false,
+         [&] { return platform.systemMessageBox(zonder); },
+         {"Achter", "&No"},
          DialogResult::No},
-        {"standard error box", true,
+        {"system box with owner",
+         true,
+         [&] { return platform.systemMessageBox(met); },
+         {"&No"},
+         DialogResult::No},
+        {"standard error box",
+         true,
          [&] {
              platform.standardErrorBox("Onverwacht");
              return DialogResult::OK;
          },
-         {"OK"}, DialogResult::OK},
-        {"open file dialog", true, [&] { return gekozen(platform.openFileDialog(kies)); },
-         {"&Open"}, DialogResult::OK},
-        {"save file dialog", false, [&] { return gekozen(platform.saveFileDialog(kies)); },
-         {"&Save"}, DialogResult::OK},
+         {"OK"},
+         DialogResult::OK},
+        {"open file dialog",
+         true,
+         [&] { return gekozen(platform.openFileDialog(kies)); },
+         {"&Open"},
+         DialogResult::OK},
+        {"save file dialog",
+         false,
+         [&] { return gekozen(platform.saveFileDialog(kies)); },
+         {"&Save"},
+         DialogResult::OK},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.naam) + (c.overModaal ? " over a modal window" : ""));

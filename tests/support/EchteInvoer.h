@@ -37,7 +37,8 @@ class Beantwoord : public QObject {
     ~Beantwoord() override {
         // The last box answered may be gone before the next look.
         if (wacht_ && !blijftStaan_ && !(geklikt_ && geklikt_->isVisible())) knoppen_.removeFirst();
-        EXPECT_TRUE(knoppen_.isEmpty()) << "no box showed the button " << knoppen_.join(", ").toStdString();
+        EXPECT_TRUE(knoppen_.isEmpty())
+            << "no box showed the button " << knoppen_.join(", ").toStdString();
         EXPECT_EQ(nietBeantwoord, 0) << "boxes that took no click";
     }
     int nietBeantwoord = 0;
