@@ -500,6 +500,9 @@ class Rooktest:
         runtime = os.path.join(self.tmp, "runtime")
         os.makedirs(runtime, mode=0o700)
         env["XDG_RUNTIME_DIR"] = runtime
+        # No session bus: Qt's attempt to start one leaks inside libdbus
+        # and would leave a bus daemon to a test machine.
+        env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(runtime, "geen-bus")
         if self.args.fonts == "fallback":
             env["FONTCONFIG_FILE"] = self.fallback_fonts()
         log = self.log_file("korvexsql.log")
