@@ -206,6 +206,7 @@ void HttpClient::request(bool headOnly) {
     headerLines_.clear();
     status_ = 0;
     reason_.clear();
+    transportCode_ = 0;
 
     auto t = std::make_unique<Transfer>();
     t->owner = this;
@@ -391,6 +392,7 @@ void HttpClient::finishRequest() {
     long code = 0;
     curl_easy_getinfo(t->easy, CURLINFO_RESPONSE_CODE, &code);
     status_ = int(code);
+    transportCode_ = int(t->result);
     if (!headerLines_.isEmpty() && headerLines_.first().startsWith(QLatin1String("HTTP/"))) {
         // "HTTP/1.1 404 Not Found": the reason phrase is everything after
         // the code and its blank, as sent.

@@ -100,6 +100,10 @@ class HttpClient : public QObject {
     const QStringList& headerLines() const { return headerLines_; }
     int statusCode() const { return status_; }
     const QString& reasonPhrase() const { return reason_; }
+    // The transport's own code for how the last request ended (libcurl's
+    // CURLcode; 0 when the transfer went through), so a failure's kind can
+    // be told without reading its text, whose wording differs between builds.
+    int transportCode() const { return transportCode_; }
 
   Q_SIGNALS:
     // Once for every block of body received; the count includes the block.
@@ -132,6 +136,7 @@ class HttpClient : public QObject {
     QStringList headerLines_;
     int status_ = 0;
     QString reason_;
+    int transportCode_ = 0;
 
     std::unique_ptr<Multi> multi_;
     std::unique_ptr<Transfer> transfer_;

@@ -14,6 +14,7 @@ written before the response goes out.
 """
 
 import argparse
+import os
 import re
 import socket
 import ssl
@@ -28,6 +29,9 @@ WRITE_SIZE = 64 * 1024
 REPEAT_WRITE = 256 * 1024
 FILE_BLOCK = 1024 * 1024
 DRAIN_SECONDS = 10.0
+# How long a gate may stay shut: a test that forgot to open it fails then
+# instead of hanging.
+GATE_SECONDS = 60.0
 
 NOT_FOUND = b"HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"
 
@@ -219,6 +223,8 @@ class Connection:
             self._file(part["file"])
         elif "sleep_ms" in part:
             time.sleep(max(0, as_count(part, "sleep_ms")) / 1000.0)
+        elif "wait_for" in part:
+            self._wait_for(str(part["wait_for"]))
         elif part.get("stall"):
             self._stall()
         elif part.get("reset"):
@@ -275,6 +281,15 @@ class Connection:
                     self.sock.sendfile(f)
             except OSError as e:
                 raise ClientGone() from e
+
+    def _wait_for(self, path):
+        """Holds the response until the file exists: the test opens the gate
+        when it has seen what it waits for, so no guess of a pause decides."""
+        deadline = time.monotonic() + GATE_SECONDS
+        while not os.path.exists(path):
+            if time.monotonic() >= deadline:
+                raise BadRule("the gate %r was not opened within %d s" % (path, GATE_SECONDS))
+            time.sleep(0.002)
 
     # -- endings
 

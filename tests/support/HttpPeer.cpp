@@ -1,5 +1,7 @@
 #include "tests/support/HttpPeer.h"
 
+#include <gtest/gtest.h>
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
@@ -189,6 +191,22 @@ QJsonObject HttpPeer::sleepMs(int ms) {
 
 QJsonObject HttpPeer::stall() {
     return {{QStringLiteral("stall"), true}};
+}
+
+QString HttpPeer::gatePath(const QString& name) const {
+    return dir_.filePath(QStringLiteral("gate-") + name);
+}
+
+QJsonObject HttpPeer::gate(const QString& name) const {
+    QFile::remove(gatePath(name));
+    return {{QStringLiteral("wait_for"), gatePath(name)}};
+}
+
+void HttpPeer::openGate(const QString& name) const {
+    QFile file(gatePath(name));
+    if (!file.open(QIODevice::WriteOnly))
+        ADD_FAILURE() << "cannot open the gate " << name.toStdString() << ": "
+                      << file.errorString().toStdString();
 }
 
 QJsonObject HttpPeer::reset() {

@@ -64,6 +64,10 @@ class HttpPeer {
     static QByteArray patternBytes(qint64 size);  // what pattern(size) sends, for comparisons
     static QJsonObject sleepMs(int ms);
     static QJsonObject stall();  // nothing more; the connection stays open until the client closes it
+    // Holds the response until openGate(name) (the peer gives up after a minute), so a test
+    // can let the rest go once it has seen what it waits for instead of guessing a pause.
+    QJsonObject gate(const QString& name) const;
+    void openGate(const QString& name) const;
     static QJsonObject reset();  // a TCP reset at once
 
     QString journalPath() const;
@@ -72,6 +76,7 @@ class HttpPeer {
   private:
     bool makeCertificate(QString* error) const;
     QString keyFile() const;
+    QString gatePath(const QString& name) const;
     void writeRules() const;
 
     bool tls_;
