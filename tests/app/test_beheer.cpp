@@ -1,7 +1,6 @@
 #include <QStatusBar>
 #include <QTabWidget>
 
-#include "database/Bedrijfsgegevens.h"
 #include "tests/app/WindowFixture.h"
 
 using namespace korvex;
@@ -53,36 +52,87 @@ const std::vector<Opdracht>& opdrachten() {
     return lijst;
 }
 
-TdsType tdsTypeOf(db::FieldKind kind) {
-    switch (kind) {
-        case db::FieldKind::Integer:
-        case db::FieldKind::AutoInc:
-            return TdsType::Int;
-        case db::FieldKind::DateTime:
-            return TdsType::DateTime;
-        default:
-            return TdsType::VarChar;
-    }
+// The company record's columns as the product's database has them. Written
+// out here rather than taken from the program's own field list, so that a
+// wrong name or kind there shows up as a failure instead of being mirrored.
+std::vector<TdsColumn> bedrijfskolommen() {
+    using T = TdsType;
+    std::vector<TdsColumn> k{
+        {"bdr_id", T::Int},
+        {"bdr_bedrijfsnaam", T::VarChar, 50},
+        {"bdr_straat", T::VarChar, 50},
+        {"bdr_huisnummer", T::VarChar, 10},
+        {"bdr_stad", T::VarChar, 50},
+        {"bdr_postcode", T::VarChar, 10},
+        {"bdr_btwnummer", T::VarChar, 20},
+        {"bdr_email", T::VarChar, 150},
+        {"bdr_telefoon", T::VarChar, 50},
+        {"bdr_actief", T::Int},
+        {"bdr_vkmid", T::VarChar, 10},
+        {"bdr_postmaster", T::VarChar, 150},
+        {"bdr_temp", T::VarChar, 40},
+        {"bdr_start", T::DateTime},
+        {"bdr_verval", T::DateTime},
+        {"bdr_demo", T::Int},
+        {"bdr_xmltag", T::Int},
+        {"bdr_bankrelatie", T::VarChar, 50},
+        {"bdr_kvk", T::VarChar, 50},
+        {"bdr_vervaldagen", T::Int},
+        {"bdr_factuurmail", T::Int},
+        {"bdr_logo", T::VarChar, 254},
+        {"bdr_pincode", T::VarChar, 55},
+        {"bdr_bank_incas", T::VarChar, 10},
+        {"bdr_bank_houder", T::VarChar, 35},
+        {"bdr_basis", T::Int},
+        {"bdr_vektis", T::Int},
+        {"bdr_clieop", T::Int},
+        {"bdr_school", T::Int},
+        {"bdr_datacom", T::Int},
+        {"bdr_extra", T::Int},
+        {"bdr_online_rit", T::Int},
+        {"bdr_sms", T::Int},
+        {"bdr_teller", T::Int},
+        {"bdr_factuur_layout", T::VarChar, 254},
+        {"bdr_order_layout", T::VarChar, 254},
+        {"por_id", T::Int},
+        {"por_inlogcode", T::VarChar, 20},
+        {"por_paswoord", T::VarChar, 10},
+        {"por_groep", T::Int},
+        {"por_leerling", T::Int},
+        {"por_bedrijf", T::Int},
+        {"por_opdrachtgever", T::Int},
+        {"por_email", T::VarChar, 150},
+        {"por_actief", T::Int},
+        {"por_naam", T::VarChar, 50},
+    };
+    for (const char* naam :
+         {"por_chauffeur",      "por_xmltag",        "por_ritaanvraag",   "por_rittenscherm",
+          "por_uurroosters",    "por_stambestanden", "por_tabellen",      "por_tijdsverantwoording",
+          "por_ritstaten",      "por_facturatie",    "por_declaraties",   "por_webservices",
+          "por_beheersoftware", "por_parameters",    "por_noteerritten",  "por_incasso",
+          "por_exporteren",     "por_macros",        "por_groepsvervoer", "por_koppelingen"})
+        k.push_back({naam, T::Int});
+    return k;
 }
 
 // The company record as the product's database returns it.
 TdsReply bedrijfsrij(bool metRij, const QString& zonderKolom = {}) {
     std::vector<TdsColumn> kolommen;
     QVariantList rij;
-    for (const auto& veld : Bedrijfsgegevens::velden()) {
-        if (veld.name == zonderKolom) continue;
-        kolommen.push_back({veld.name, tdsTypeOf(veld.kind), veld.size ? veld.size : 0});
-        if (veld.name == "por_inlogcode")
+    for (const TdsColumn& kolom : bedrijfskolommen()) {
+        if (kolom.name == zonderKolom) continue;
+        kolommen.push_back(kolom);
+        if (kolom.name == "por_inlogcode")
             rij << "beheerder";
-        else if (veld.name == "por_paswoord")
+        else if (kolom.name == "por_paswoord")
             rij << "w8woord";
-        else if (veld.name == "bdr_pincode")
+        else if (kolom.name == "bdr_pincode")
             rij << "4711";
-        else if (veld.name == "bdr_btwnummer")
+        else if (kolom.name == "bdr_btwnummer")
             rij << "NL001";
-        else if (veld.kind == db::FieldKind::DateTime)
+        else if (kolom.type == TdsType::DateTime)
             rij << QVariant();
-        else if (veld.kind == db::FieldKind::String)
+        else if (kolom.type == TdsType::VarChar)
             rij << "x";
         else
             rij << 1;
@@ -119,15 +169,34 @@ TEST_F(Beheer, EachLifecycleCommandSendsItsExactBatchAfterJaAndReports) {
 
 TEST_F(Beheer, AnsweringNeeSendsNothingAndTheResetStillHolds) {
     for (const Opdracht& o : opdrachten()) {
-        peer.clearJournal();
+        // Both connections open on the company database, so the reset has
+        // something to undo.
+        window->P_DATABASE->setText("KORVEX_42");
         window->P_VKMID->setText("42");
+        window->Button3->click();
+        window->ADO2.open();
+        ASSERT_TRUE(window->ADO.isOpen() && window->ADO2.isOpen());
+        peer.clearJournal();
         window->LocatieDatabase->setText("D:\\SQL");
-        window->P_DATABASE->setText("master");
         platform.answer(DialogResult::No);
         ((*window).*(o.klik))();
+        const bool create = std::string(o.naam) == "aanmaken";
         EXPECT_TRUE(sent().isEmpty()) << o.naam;
+        EXPECT_EQ(window->P_DATABASE->text(), create ? "KORVEX_42" : "master") << o.naam;
+        EXPECT_EQ(window->ADO2.isOpen(), create) << o.naam;
+        // The server connection is open for the question: create kept its
+        // own, the others closed it and opened it again on master.
+        EXPECT_TRUE(window->ADO.isOpen()) << o.naam;
+        const auto logins = peer.logins();
+        if (create) {
+            EXPECT_TRUE(logins.empty()) << o.naam;
+        } else {
+            ASSERT_EQ(logins.size(), 1u) << o.naam;
+            EXPECT_EQ(logins[0].database, "master") << o.naam;
+        }
+        window->ADO.close();
+        window->ADO2.close();
     }
-    EXPECT_EQ(window->P_DATABASE->text(), "master");
 }
 
 TEST_F(Beheer, EmptyOrHostileVkmIdWarnsAfterTheResetAndSendsNothing) {
