@@ -16,8 +16,16 @@ class Uitvoeren : public ScriptBeheer {
         venster->OverzichtBestanden->setCurrentRow(0);
         db.clearJournal();
     }
+    // The one dialog shown. Anything else ends the test here: there would be
+    // no dialog to return.
     const ShownDialog& Vraag() {
-        EXPECT_EQ(platform.dialogs.size(), 1u);
+        if (platform.dialogs.size() != 1u) {
+            const std::string waarom =
+                "expected one dialog, got " + std::to_string(platform.dialogs.size());
+            [&] { FAIL() << waarom; }();
+            throw ::testing::AssertionException(::testing::TestPartResult(
+                ::testing::TestPartResult::kFatalFailure, __FILE__, __LINE__, waarom.c_str()));
+        }
         return platform.dialogs.back();
     }
 };
