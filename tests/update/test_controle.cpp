@@ -187,12 +187,21 @@ TEST_F(Controle, MisluktLeesmijToontDeRedenVanDeServer) {
 }
 
 TEST_F(Controle, TweedeControleTijdensHetOphalenStartNiet) {
-    peer.route(kManifestPad, {HttpPeer::sleepMs(400), HttpPeer::raw(Antwoord("[KorvexSQL]\n"))});
+    peer.route(kManifestPad, {peer.gate("manifest"), HttpPeer::raw(Antwoord("[KorvexSQL]\n"))});
     bool tweedeBezig = false;
-    QTimer::singleShot(100, [&] {
+    // Once the peer holds the first request, a second check starts from
+    // inside its wait. The answer is let go first: the first check cannot
+    // take it before this returns, and a second one started wrongly gets it
+    // at once instead of waiting for a gate.
+    QTimer tweede;
+    QObject::connect(&tweede, &QTimer::timeout, [&] {
+        if (peer.requests().isEmpty()) return;
+        tweede.stop();
+        peer.openGate("manifest");
         tweedeBezig = update.bezig();
         update.CheckForUpdate();
     });
+    tweede.start(5);
     platform.answer(DialogResult::No);  // the website question, once
     EXPECT_FALSE(controleer());
     EXPECT_TRUE(tweedeBezig);

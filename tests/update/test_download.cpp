@@ -77,44 +77,53 @@ class Download : public UpdateTest {
 };
 
 TEST_F(Download, ControleertHetGekozenControlegetal) {
+    const QString crc = "4636A985", md5 = "A216503CB86D01A23E71E047D4CCF001",
+                  sha1 = "5E25A94C1EB80894140B670C6AE18F72D3358EEC";
     struct Geval {
         THashType soort;
+        QString crc32, md5, sha1;  // as the manifest lists them
         bool goed;
     };
-    notify->record.CRC32Hash = "4636A985";
-    notify->record.MD5Hash = "A216503CB86D01A23E71E047D4CCF001";
-    notify->record.SHA1Hash = "5E25A94C1EB80894140B670C6AE18F72D3358EEC";
+    // A digest in lower case, or of another file, is damage; so is any
+    // digest that is missing while one is asked for. The two not chosen stay
+    // right, so only the chosen one can decide.
+    const Geval gevallen[] = {
+        {THashType::None, crc, md5, sha1, true},
+        {THashType::CRC32, crc, md5, sha1, true},
+        {THashType::MD5, crc, md5, sha1, true},
+        {THashType::SHA1, crc, md5, sha1, true},
+        {THashType::CRC32, "4636a985", md5, sha1, false},
+        {THashType::CRC32, "00000000", md5, sha1, false},
+        {THashType::CRC32, "", md5, sha1, false},
+        {THashType::MD5, crc, "a216503cb86d01a23e71e047d4ccf001", sha1, false},
+        {THashType::MD5, crc, "00000000000000000000000000000000", sha1, false},
+        {THashType::MD5, crc, "", sha1, false},
+        {THashType::SHA1, crc, md5, "5e25a94c1eb80894140b670c6ae18f72d3358eec", false},
+        {THashType::SHA1, crc, md5, "0000000000000000000000000000000000000000", false},
+        {THashType::SHA1, crc, md5, "", false},
+        // None checks nothing, whatever the manifest lists.
+        {THashType::None, "", "00000000000000000000000000000000", "", true},
+    };
     bied3000();
-    for (const Geval g : {Geval{THashType::None, true}, Geval{THashType::CRC32, true},
-                          Geval{THashType::MD5, true}, Geval{THashType::SHA1, true}}) {
-        SCOPED_TRACE(int(g.soort));
+    for (const Geval& g : gevallen) {
+        SCOPED_TRACE(::testing::Message() << int(g.soort) << " " << g.crc32.toStdString() << " "
+                                          << g.md5.toStdString() << " " << g.sha1.toStdString());
         vergeet();
         notify->HashType = g.soort;
+        notify->record.CRC32Hash = g.crc32;
+        notify->record.MD5Hash = g.md5;
+        notify->record.SHA1Hash = g.sha1;
         platform.answer(DialogResult::OK);
         download();
-        verwachtOverdracht();
-    }
-    // A digest in lower case, or of another file, is damage; so is any
-    // digest that is missing while one is asked for.
-    for (const QString& md5 : {QStringLiteral("a216503cb86d01a23e71e047d4ccf001"),
-                               QStringLiteral("00000000000000000000000000000000"), QString()}) {
-        SCOPED_TRACE(md5.toStdString());
-        vergeet();
-        notify->HashType = THashType::MD5;
-        notify->record.MD5Hash = md5;
-        platform.answer(DialogResult::OK);
-        download();
+        if (g.goed) {
+            verwachtOverdracht();
+            continue;
+        }
         ASSERT_EQ(platform.dialogs.size(), 1u);
         EXPECT_EQ(platform.dialogs[0].kind, DialogKind::Error);
         EXPECT_EQ(platform.dialogs[0].text, "De download is beschadigd.");
         verwachtNietsGeinstalleerd();
     }
-    // None checks nothing, whatever the manifest lists.
-    vergeet();
-    notify->HashType = THashType::None;
-    platform.answer(DialogResult::OK);
-    download();
-    verwachtOverdracht();
 }
 
 // Starts programs for real, so the stand-in updater runs.
@@ -153,7 +162,8 @@ TEST_F(Download, AfbrekenVraagtEerst) {
     for (const bool afbreken : {false, true}) {
         SCOPED_TRACE(afbreken);
         vergeet();
-        bied(3000, {HttpPeer::raw(Kop(3000)), HttpPeer::sleepMs(700), HttpPeer::pattern(3000)});
+        // The body waits until the window has been seen and the button pressed.
+        bied(3000, {HttpPeer::raw(Kop(3000)), peer.gate("inhoud"), HttpPeer::pattern(3000)});
         QString overdracht, status, bestand, titel;
         bool timerLoopt = false, knopAan = true;
         terwijl([&] {
@@ -165,6 +175,7 @@ TEST_F(Download, AfbrekenVraagtEerst) {
             venster()->CancelButton->click();
             timerLoopt = venster()->Timer1->isActive();
             knopAan = venster()->CancelButton->isEnabled();
+            peer.openGate("inhoud");
             return true;
         });
         platform.answer(afbreken ? DialogResult::Yes : DialogResult::No);
@@ -341,7 +352,8 @@ namespace korvex::test {
 namespace {
 
 TEST_F(Download, MeldingsvensterBlijftTijdensDeDownload) {
-    bied(3000, {HttpPeer::raw(Kop(3000)), HttpPeer::sleepMs(500), HttpPeer::pattern(3000)});
+    // The body waits until both windows have been seen.
+    bied(3000, {HttpPeer::raw(Kop(3000)), peer.gate("inhoud"), HttpPeer::pattern(3000)});
     notify->show();
     bool beideZichtbaar = false;
     terwijl([&] {
@@ -352,6 +364,7 @@ TEST_F(Download, MeldingsvensterBlijftTijdensDeDownload) {
         notify->ButtonSluiten->click();
         notify->close();
         beideZichtbaar = notify->isVisible() && venster()->isVisible();
+        peer.openGate("inhoud");
         return true;
     });
     platform.answer(DialogResult::OK);
