@@ -2,7 +2,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QChildEvent>
 #include <QFile>
+#include <QPointer>
+#include <QUrl>
+#include <functional>
 
 #include "platform/QtPlatform.h"
 
@@ -13,22 +17,62 @@ bool loaded(const char* name) {
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(name);
 }
 
+// Every sound player made while it lives: the objects the application saw
+// given a parent, picked out by class once they are whole. The player's
+// class is looked up by name, so the test needs no audio stack of its own.
+struct Spelers : QObject {
+    Spelers() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::ChildAdded)
+            kinderen << QPointer<QObject>(static_cast<QChildEvent*>(event)->child());
+        return false;
+    }
+    QList<QObject*> gemaakt() const {
+        QList<QObject*> spelers;
+        for (const QPointer<QObject>& kind : kinderen)
+            if (kind && qstrcmp(kind->metaObject()->className(), "QSoundEffect") == 0 &&
+                !spelers.contains(kind.data()))
+                spelers << kind.data();
+        return spelers;
+    }
+    QList<QPointer<QObject>> kinderen;
+};
+
+// Runs the event loop until the condition holds or 3 s have passed.
+bool wachtOp(const std::function<bool()>& klaar) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!klaar() && waited.elapsed() < 3000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return klaar();
+}
+
+QUrl bron(const QObject* speler) {
+    return speler->property("source").toUrl();
+}
+
 }  // namespace
 
 TEST(Geluid, ThePlayerAndItsAudioStackLoadOnlyWhenTheFirstClipPlays) {
     if (!QFile::exists("/proc/self/maps")) GTEST_SKIP() << "needs /proc";
+    Spelers spelers;
     korvex::QtPlatform platform;
     EXPECT_FALSE(loaded("libQt6Multimedia")) << "the program itself must not pull in audio";
     platform.playSound(":/WAVE/SIGNOFF");
     EXPECT_FALSE(loaded("korvex_geluid")) << "playSound returns before touching the device";
-    QElapsedTimer waited;
-    waited.start();
-    while (!loaded("korvex_geluid") && waited.elapsed() < 3000)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_TRUE(loaded("korvex_geluid"));
+    EXPECT_TRUE(wachtOp([&] { return loaded("korvex_geluid"); }));
     EXPECT_TRUE(loaded("libQt6Multimedia"));
+    ASSERT_TRUE(wachtOp([&] { return !spelers.gemaakt().isEmpty(); }));
+    QObject* const speler = spelers.gemaakt().first();
+    EXPECT_EQ(bron(speler), QUrl("qrc:/WAVE/SIGNOFF"));
+
     // A clip that is not there is silent, and a second clip reuses the player.
     platform.playSound(":/WAVE/BESTAATNIET");
+    EXPECT_TRUE(wachtOp([&] { return bron(speler) == QUrl("qrc:/WAVE/BESTAATNIET"); }));
+    EXPECT_TRUE(wachtOp([&] { return speler->property("status").toInt() == 3; }))  // Error
+        << speler->property("status").toInt();
+    EXPECT_FALSE(speler->property("playing").toBool());
     platform.playSound(":/WAVE/ERROR");
-    QApplication::processEvents();
+    EXPECT_TRUE(wachtOp([&] { return bron(speler) == QUrl("qrc:/WAVE/ERROR"); }));
+    EXPECT_EQ(spelers.gemaakt(), QList<QObject*>{speler});
 }
