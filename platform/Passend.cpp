@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QVariant>
 
 namespace korvex {
 
@@ -53,8 +54,12 @@ bool past(QWidget* w) {
     return n.isEmpty() || (n.width() <= w->width() && n.height() <= w->height());
 }
 
+// The font the control had before it was first made smaller.
+const char* const kEigenFont = "korvexEigenFont";
+
 void verklein(QWidget* w) {
     if (past(w)) return;
+    if (!w->property(kEigenFont).isValid()) w->setProperty(kEigenFont, w->font());
     QFont f = w->font();
     // Fonts given in pixels stay in pixels, those in points in points.
     const bool inPixels = f.pixelSize() > 0;
@@ -74,6 +79,15 @@ void verklein(QWidget* w) {
 }
 
 }  // namespace
+
+void Passend::ZetTekst(QLabel* label, const QString& tekst) {
+    label->setText(tekst);
+    // A shorter text after a long one gets the room back.
+    const QVariant eigen = label->property(kEigenFont);
+    if (eigen.isValid() && label->font() != eigen.value<QFont>())
+        label->setFont(eigen.value<QFont>());
+    verklein(label);
+}
 
 void Passend::PasOpschriften(QWidget* venster) {
     venster->ensurePolished();

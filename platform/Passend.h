@@ -1,5 +1,7 @@
 #pragma once
 
+class QLabel;
+class QString;
 class QWidget;
 
 namespace korvex {
@@ -14,6 +16,10 @@ class Passend {
     // For the buttons, check boxes and labels in the window; call it once
     // the window is built, again after its fonts change.
     static void PasOpschriften(QWidget* venster);
+    // Shows a text that changes while the window is open (a file name, a
+    // status) in the label, at its font's own size where it fits and smaller
+    // where it does not.
+    static void ZetTekst(QLabel* label, const QString& tekst);
 };
 
 }  // namespace korvex

@@ -136,9 +136,10 @@ QString TLumoAppUpdateDownloadBox::tijdTekst(qint64 seconden) {
 
 void TLumoAppUpdateDownloadBox::zetOverdracht(qint64 ontvangen) {
     const qint64 maximum = ProgressBar1->maximum();
-    TransferLabel->setText(notify_.FormatFileSize(ontvangen) + QStringLiteral(" of ") +
-                           notify_.FormatFileSize(maximum) + QStringLiteral(" (") +
-                           QString::number(ontvangen * 100 / maximum) + QStringLiteral("%)"));
+    Passend::ZetTekst(TransferLabel, notify_.FormatFileSize(ontvangen) + QStringLiteral(" of ") +
+                                         notify_.FormatFileSize(maximum) + QStringLiteral(" (") +
+                                         QString::number(ontvangen * 100 / maximum) +
+                                         QStringLiteral("%)"));
     // More than announced still shows a full bar.
     ProgressBar1->setValue(int(qMin(ontvangen, maximum)));
 }
@@ -151,7 +152,8 @@ void TLumoAppUpdateDownloadBox::Timer1Timer() {
     const qint64 r = HttpCli1->received();
     // The full date and time, so a transfer across midnight keeps counting.
     const qint64 t = qAbs(StartTime.secsTo(platform_.now()));
-    SpeedLabel->setText(notify_.FormatFileSize(t > 0 ? r / t : 0) + QStringLiteral("/sec"));
+    Passend::ZetTekst(SpeedLabel,
+                      notify_.FormatFileSize(t > 0 ? r / t : 0) + QStringLiteral("/sec"));
     ElapsedTimeLabel->setText(tijdTekst(t));
     if (r > 0) RemainingTimeLabel->setText(tijdTekst((ProgressBar1->maximum() - r) * t / r));
 }
@@ -211,15 +213,17 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
     http.setReceiver(&bestand);
     const auto ontkoppelen = qScopeGuard([&http] { http.setReceiver(nullptr); });
 
-    venster->FileLabel->setText(naam);
+    Passend::ZetTekst(venster->FileLabel, naam);
     const int maximum = notify.GetRemoteFileSize(http);
-    venster->TransferLabel->setText(notify.FormatFileSize(0) + QStringLiteral(" of ") +
-                                    notify.FormatFileSize(maximum) + QStringLiteral(" (0%)"));
+    Passend::ZetTekst(venster->TransferLabel, notify.FormatFileSize(0) + QStringLiteral(" of ") +
+                                                  notify.FormatFileSize(maximum) +
+                                                  QStringLiteral(" (0%)"));
     venster->CancelButton->setEnabled(true);
-    venster->StatusLabel->setText(http.proxy().isEmpty()
-                                      ? QStringLiteral("Download bestand")
-                                      : QStringLiteral("Download bestand via proxy server (%1:%2)")
-                                            .arg(http.proxy(), http.proxyPort()));
+    Passend::ZetTekst(venster->StatusLabel,
+                      http.proxy().isEmpty()
+                          ? QStringLiteral("Download bestand")
+                          : QStringLiteral("Download bestand via proxy server (%1:%2)")
+                                .arg(http.proxy(), http.proxyPort()));
     if (maximum <= 0) {
         // Nothing to fetch: the empty file does not stay behind.
         bestand.close();
@@ -240,7 +244,8 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
         const qint64 s = bestand.size();
         venster->zetOverdracht(s);
     } catch (const net::HttpFailure& mislukt) {
-        venster->StatusLabel->setText(
+        Passend::ZetTekst(
+            venster->StatusLabel,
             QStringLiteral("Mislukt: %1 %2").arg(mislukt.status()).arg(mislukt.reason()));
         succes = false;
     } catch (...) {

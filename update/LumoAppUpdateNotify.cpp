@@ -155,7 +155,7 @@ QString TLumoAppUpdateNotifyBox::FileNameFromURL(const QString& url) {
 
 int TLumoAppUpdateNotifyBox::GetRemoteFileSize(net::HttpClient& client) {
     if (downloadBox != nullptr)
-        downloadBox->StatusLabel->setText(QStringLiteral("Zoek naar bestandsinformatie"));
+        Passend::ZetTekst(downloadBox->StatusLabel, QStringLiteral("Zoek naar bestandsinformatie"));
     try {
         client.head();
     } catch (const std::exception&) {
