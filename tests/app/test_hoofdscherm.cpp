@@ -22,6 +22,7 @@
 #include <QToolButton>
 
 #include "app/Hoofdscherm.h"
+#include "platform/Passend.h"
 #include "scripts/KorvexFTP.h"
 #include "tests/support/ScriptedPlatform.h"
 #include "tests/support/TempFolder.h"
@@ -138,7 +139,10 @@ TEST(Vensters, ElkeBesturingStaatHeelInZijnVenster) {
     melding.setFont(QFont("Segoe UI", 9));
     TLumoAppUpdateDownloadBox download(melding);
     download.setFont(melding.font());
-    download.StatusLabel->setText("Download bestand");
+    // A long value is drawn smaller, a short one after it at full size again.
+    Passend::ZetTekst(download.StatusLabel, "Download bestand");
+    Passend::ZetTekst(download.StatusLabel,
+                      "Download bestand via proxy server (proxy.voorbeeld.invalid:8080)");
     for (QWidget* venster : {static_cast<QWidget*>(&hoofd), static_cast<QWidget*>(&beheer),
                              static_cast<QWidget*>(&melding), static_cast<QWidget*>(&download)}) {
         venster->show();
@@ -153,6 +157,10 @@ TEST(Vensters, ElkeBesturingStaatHeelInZijnVenster) {
         }
         venster->hide();
     }
+    const QFont volle = download.StatusLabel->font();
+    Passend::ZetTekst(download.StatusLabel, "Download bestand");
+    EXPECT_GT(download.StatusLabel->font().pointSizeF(), volle.pointSizeF());
+    EXPECT_EQ(download.StatusLabel->font(), download.font());
 }
 
 TEST(Hoofdscherm, FirstStartMakesTheWorkingFoldersAndShowsTheDefaults) {
