@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QChildEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
 #include <QUrl>

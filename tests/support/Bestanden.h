@@ -11,11 +11,12 @@
 
 #ifdef Q_OS_LINUX
 #include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <string>
-#include <sys/syscall.h>
-#include <unistd.h>
 #endif
 
 namespace korvex::test {
