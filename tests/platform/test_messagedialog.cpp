@@ -83,118 +83,74 @@ TEST(MessageDialog, CaptionAndIconFollowTheKind) {
     }
 }
 
+// Every kind of box, answered by clicks that the window system delivers, over
+// a modal window where the program opens one (the script manager does) and
+// over none, where a box without owner blocks nothing behind it.
 TEST(MessageDialog, ButtonsReturnTheirOwnResultAndHelpLeavesTheBoxStanding) {
-    QtPlatform platform;
-    DialogResult antwoord = DialogResult::None;
-    {
-        test::Beantwoord klikken({"&Help", "N&ee op alles"});
-        antwoord = platform.messageDialog("Vraag", DialogKind::Confirmation,
-                                          BtnYes | BtnNoToAll | BtnHelp);
-    }
-    EXPECT_EQ(antwoord, DialogResult::NoToAll);
-    EXPECT_EQ(MessageDialog::resultOf(BtnClose), DialogResult::Close);
-}
-
-// Every kind of box the windows show, answered by a click that the window
-// system delivers, over a modal window where the program opens one.
-TEST(EchteInvoer, EveryBoxTakesTheClickWhereTheProgramShowsIt) {
     QtPlatform platform;
     test::TempFolder map;
     const QString bestand = map.file("a.zkd");
     test::Schrijf(bestand, "x");
-    SystemBoxRequest zonder;
-    zonder.caption = "Uitvoeren van een SQL script";
-    zonder.text = "Wenst u het script 3-1-3.SQL uit te voeren?";
-    zonder.buttons = BtnYes | BtnNo;
-    zonder.icon = SystemIcon::Question;
-    zonder.defaultButton = BtnNo;
-    zonder.withOwner = false;
-    SystemBoxRequest met = zonder;
-    met.withOwner = true;
-    FileDialogRequest kies;
-    kies.initialFolder = map.path();
-    kies.fileName = bestand;
-    const auto gekozen = [&](std::optional<QString> pad) {
+    SystemBoxRequest vraag{"Uitvoeren van een SQL script",
+                           "Wenst u het script 3-1-3.SQL uit te voeren?",
+                           BtnYes | BtnNo,
+                           SystemIcon::Question,
+                           BtnNo,
+                           false};
+    const FileDialogRequest kies{"", {}, 0, "", map.path(), bestand};
+    const auto gekozen = [&](const std::optional<QString>& pad) {
         return pad && QFileInfo(*pad) == QFileInfo(bestand) ? DialogResult::OK : DialogResult::None;
     };
+    const std::function<DialogResult()> soorten[] = {
+        [&] {
+            return platform.messageDialog("V", DialogKind::Custom, BtnYes | BtnNoToAll | BtnHelp);
+        },
+        [&] { return platform.messageDialog("Fout", DialogKind::Error, BtnRetry | BtnIgnore); },
+        [&] { return platform.systemMessageBox(vraag); },
+        [&] { return platform.standardErrorBox("Fout"), DialogResult::OK; },
+        [&] { return gekozen(platform.openFileDialog(kies)); },
+        [&] { return gekozen(platform.saveFileDialog(kies)); },
+    };
     struct Case {
-        const char* naam;
-        bool overModaal;  // asked from inside a modal window, as the script manager does
-        std::function<DialogResult()> vraag;
+        int soort;
+        bool overModaal, eigenaar;
         QStringList klikken;
         DialogResult verwacht;
     };
     const Case cases[] = {
-        {"message dialog",
-         true,
-         [&] { return platform.messageDialog("Fout", DialogKind::Error, BtnRetry | BtnIgnore); },
-         {"&Negeer"},
-         DialogResult::Ignore},
-        {"message dialog",
-         false,
-         [&] { return platform.messageDialog("Vraag", DialogKind::Warning, BtnYes | BtnNo); },
-         {"&Ja"},
-         DialogResult::Yes},
-        {"system box without owner",
-         true,
-         [&] { return platform.systemMessageBox(zonder); },
-         {"&Yes"},
-         DialogResult::Yes},
-        // Blocks nothing: the window behind it takes a click meanwhile.
-        {"system box without owner",
-         false,
-         [&] { return platform.systemMessageBox(zonder); },
-         {"Achter", "&No"},
-         DialogResult::No},
-        {"system box with owner",
-         true,
-         [&] { return platform.systemMessageBox(met); },
-         {"&No"},
-         DialogResult::No},
-        {"standard error box",
-         true,
-         [&] {
-             platform.standardErrorBox("Onverwacht");
-             return DialogResult::OK;
-         },
-         {"OK"},
-         DialogResult::OK},
-        {"open file dialog",
-         true,
-         [&] { return gekozen(platform.openFileDialog(kies)); },
-         {"&Open"},
-         DialogResult::OK},
-        {"save file dialog",
-         false,
-         [&] { return gekozen(platform.saveFileDialog(kies)); },
-         {"&Save"},
-         DialogResult::OK},
+        {0, true, false, {"&Help", "N&ee op alles"}, DialogResult::NoToAll},
+        {1, false, false, {"&Negeer"}, DialogResult::Ignore},
+        {2, true, false, {"&Yes"}, DialogResult::Yes},
+        {2, false, false, {"Achter", "&No"}, DialogResult::No},
+        {2, true, true, {"&No"}, DialogResult::No},
+        {3, true, false, {"OK"}, DialogResult::OK},
+        {4, true, false, {"&Open"}, DialogResult::OK},
+        {5, false, false, {"&Save"}, DialogResult::OK},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.naam) + (c.overModaal ? " over a modal window" : ""));
+        SCOPED_TRACE(c.klikken.join(", ").toStdString() +
+                     (c.overModaal ? " over a modal window" : ""));
+        vraag.withOwner = c.eigenaar;
         QWidget achter;
-        auto* knop = new QPushButton("Achter", &achter);
         int achterGeklikt = 0;
-        QObject::connect(knop, &QPushButton::clicked, [&] { ++achterGeklikt; });
+        QObject::connect(new QPushButton("Achter", &achter), &QPushButton::clicked,
+                         [&] { ++achterGeklikt; });
         achter.show();
         QDialog opener;
         DialogResult antwoord = DialogResult::None;
         {
             test::Beantwoord klikken(c.klikken);
-            if (c.overModaal) {
-                QTimer::singleShot(0, &opener, [&] {
-                    antwoord = c.vraag();
-                    opener.done(0);
-                });
-                opener.exec();
-            } else {
-                antwoord = c.vraag();
-            }
-            EXPECT_EQ(klikken.nietBeantwoord, 0);
+            const auto stel = [&] {
+                antwoord = soorten[c.soort]();
+                opener.done(0);
+            };
+            if (c.overModaal) QTimer::singleShot(0, &opener, stel);
+            c.overModaal ? opener.exec() : (stel(), 0);
         }
         EXPECT_EQ(antwoord, c.verwacht);
         EXPECT_EQ(achterGeklikt, int(c.klikken.contains("Achter")));
     }
+    EXPECT_EQ(MessageDialog::resultOf(BtnClose), DialogResult::Close);
 }
 
 TEST(StandardErrorBox, AppendsAFullStopOnlyAfterCharactersAboveTheFullStop) {
