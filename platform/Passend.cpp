@@ -81,6 +81,8 @@ void verklein(QWidget* w) {
 }  // namespace
 
 void Passend::ZetTekst(QLabel* label, const QString& tekst) {
+    // Called for every block a download receives; the text changes far less often.
+    if (label->text() == tekst) return;
     label->setText(tekst);
     // A shorter text after a long one gets the room back.
     const QVariant eigen = label->property(kEigenFont);
