@@ -234,6 +234,8 @@ void HttpClient::request(bool headOnly) {
     // must never redirect the tool's traffic.
     const QByteArray proxy = proxy_.isEmpty() ? QByteArray() : metSchema(proxy_).toUtf8();
     curl_easy_setopt(e, CURLOPT_PROXY, proxy.constData());
+    // Likewise no_proxy: empty means the configured proxy serves every host.
+    curl_easy_setopt(e, CURLOPT_NOPROXY, "");
     if (!proxy_.isEmpty()) {
         bool ok = false;
         const uint port = proxyPort_.trimmed().toUInt(&ok);
