@@ -228,6 +228,9 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
         // Nothing to fetch: the empty file does not stay behind.
         bestand.close();
         QFile::remove(doel);
+        platform.messageDialog(
+            QStringLiteral("De grootte van de download is niet bekend; er is niets gedownload."),
+            DialogKind::Error, BtnOK);
         return;
     }
     venster->ProgressBar1->setMaximum(maximum);
@@ -239,21 +242,29 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
     venster->show();
 
     std::exception_ptr fout;
+    QString mislukt;  // code and reason of a failed transfer
     try {
         http.get();
         const qint64 s = bestand.size();
         venster->zetOverdracht(s);
-    } catch (const net::HttpFailure& mislukt) {
-        Passend::ZetTekst(
-            venster->StatusLabel,
-            QStringLiteral("Mislukt: %1 %2").arg(mislukt.status()).arg(mislukt.reason()));
-        succes = false;
+        // The client lets 401, 407, any other status below 400 and a
+        // redirection too many through: only a whole 2xx body is the installer.
+        if (http.statusCode() < 200 || http.statusCode() > 299 || s < maximum)
+            mislukt = QStringLiteral("%1 %2").arg(http.statusCode()).arg(http.reasonPhrase());
+    } catch (const net::HttpFailure& fout) {
+        mislukt = QStringLiteral("%1 %2").arg(fout.status()).arg(fout.reason());
     } catch (...) {
         // Not the request's own failure: the file is not trusted either.
         fout = std::current_exception();
         succes = false;
     }
-    if (!venster->CancelButton->isEnabled())
+    if (!mislukt.isEmpty()) {
+        Passend::ZetTekst(venster->StatusLabel, QStringLiteral("Mislukt: ") + mislukt);
+        succes = false;
+    }
+    // A confirmed cancel has had its own report.
+    const bool afgebroken = !venster->CancelButton->isEnabled();
+    if (afgebroken)
         succes = false;
     else
         venster->CancelButton->setEnabled(false);
@@ -295,6 +306,9 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
         }
     } else {
         QFile::remove(doel);
+        if (!mislukt.isEmpty() && !afgebroken)
+            platform.messageDialog(QStringLiteral("De download is mislukt: ") + mislukt + u'.',
+                                   DialogKind::Error, BtnOK);
     }
     // The window goes as this returns, before an error reaches its box.
     if (fout) std::rethrow_exception(fout);

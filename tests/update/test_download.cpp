@@ -268,15 +268,37 @@ TEST_F(Download, ZonderGrootteOfBijEenFoutBlijftNietsAchter) {
         const char* naam;
         QByteArray head;
         QJsonArray get;
+        QString melding;
     };
+    const QString geenGrootte =
+        "De grootte van de download is niet bekend; er is niets gedownload.";
     const Geval gevallen[] = {
-        {"no_length", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", {}},
-        {"head_404", "HTTP/1.0 404 Not Found\r\nContent-Length: 3000\r\n\r\n", {}},
-        {"get_500", Kop(3000), {HttpPeer::raw("HTTP/1.0 500 Kapot\r\nContent-Length: 0\r\n\r\n")}},
+        {"no_length",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+         {},
+         geenGrootte},
+        {"head_404", "HTTP/1.0 404 Not Found\r\nContent-Length: 3000\r\n\r\n", {}, geenGrootte},
+        {"get_500",
+         Kop(3000),
+         {HttpPeer::raw("HTTP/1.0 500 Kapot\r\nContent-Length: 0\r\n\r\n")},
+         "De download is mislukt: 500 Kapot."},
         {"reset_mid_body",
          Kop(3000),
          {HttpPeer::raw(Kop(3000)), HttpPeer::pattern(1000), HttpPeer::sleepMs(100),
-          HttpPeer::reset()}},
+          HttpPeer::reset()},
+         "De download is mislukt: 404 Recv failure: Connection reset by peer."},
+        {"get_401",
+         Kop(3000),
+         {HttpPeer::raw(Antwoord(HttpPeer::patternBytes(3000), "401 Nee"))},
+         "De download is mislukt: 401 Nee."},
+        {"get_302_empty",
+         Kop(3000),
+         {HttpPeer::raw("HTTP/1.0 302 Weg\r\nContent-Length: 0\r\n\r\n")},
+         "De download is mislukt: 302 Weg."},
+        {"get_short",
+         Kop(3000),
+         {HttpPeer::raw(Antwoord(HttpPeer::patternBytes(2999)))},
+         "De download is mislukt: 200 OK."},
     };
     for (const Geval& g : gevallen) {
         SCOPED_TRACE(g.naam);
@@ -285,9 +307,14 @@ TEST_F(Download, ZonderGrootteOfBijEenFoutBlijftNietsAchter) {
         peer.route(QStringLiteral("/pub/setup.exe"), g.get);
         notify->record.DownloadFileURL = peer.url(QStringLiteral("/pub/setup.exe"));
         ToonTeller getoond;
+        platform.answer(DialogResult::OK);
         download();
         EXPECT_EQ(getoond.keer, g.get.isEmpty() ? 0 : 1);
-        EXPECT_TRUE(platform.dialogs.empty());
+        EXPECT_EQ(platform.dialogs.size(), 1u);
+        for (const ShownDialog& d : platform.dialogs) {
+            EXPECT_EQ(d.kind, DialogKind::Error);
+            EXPECT_EQ(d.text, g.melding);
+        }
         verwachtNietsGeinstalleerd();
     }
 }
