@@ -296,14 +296,19 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
     if (succes) {
         platform.messageDialog(QStringLiteral("Zelvo Korvex® Fernaxo gaat nu starten"),
                                DialogKind::Information, BtnOK);
-        try {
+        const QString updater = platform.programFolder() + QStringLiteral(KORVEX_UPDATER_FILE);
+        const QString volledig = QDir::toNativeSeparators(QFileInfo(doel).absoluteFilePath());
+        // Without the updater, ending would leave the operator with nothing
+        // running; the checked installer stays for another try.
+        if (platform.shellStart(updater, u'\'' + volledig + u'\''))
             platform.quitProgram();
-            const QString updater = platform.programFolder() + QStringLiteral(KORVEX_UPDATER_FILE);
-            const QString volledig = QDir::toNativeSeparators(QFileInfo(doel).absoluteFilePath());
-            platform.shellStart(updater, u'\'' + volledig + u'\'');
-        } catch (const std::exception&) {
-            // The program ends whether or not the updater started.
-        }
+        else
+            platform.messageDialog(
+                QStringLiteral("Het updateprogramma %1 kan niet worden gestart: %2.")
+                    .arg(QStringLiteral(KORVEX_UPDATER_FILE),
+                         QFileInfo::exists(updater) ? QStringLiteral("het start niet")
+                                                    : QStringLiteral("het bestand ontbreekt")),
+                DialogKind::Error, BtnOK);
     } else {
         QFile::remove(doel);
         if (!mislukt.isEmpty() && !afgebroken)

@@ -156,6 +156,23 @@ TEST_F(Download, OverdrachtStartDeUpdaterMetHetPadTussenApostrofs) {
     for (int i = 0; i < 500 && !QFileInfo::exists(uitvoer); ++i) QThread::msleep(10);
     EXPECT_EQ(Lees(uitvoer), "1\n'" + QFile::encodeName(map) + "TempDownloads/setup.exe'\n");
     EXPECT_EQ(Lees(map + "TempDownloads/setup.exe"), HttpPeer::patternBytes(3000));
+    // An updater that does not start: the program keeps running and says why.
+    for (const auto& [maak, reden] :
+         {std::pair<std::function<void()>, QString>{
+              [&] { ::chmod(QFile::encodeName(map + "KorvexUpdater"), 0644); }, "het start niet"},
+          {[&] { QFile::remove(map + "KorvexUpdater"); }, "het bestand ontbreekt"}}) {
+        maak();
+        echt.dialogs.clear();
+        echt.answer(DialogResult::OK);
+        echt.answer(DialogResult::OK);
+        TLumoAppUpdateDownloadBox::Download(box);
+        EXPECT_EQ(echt.quitRequests, 1);
+        ASSERT_EQ(echt.dialogs.size(), 2u);
+        EXPECT_EQ(echt.dialogs[1].kind, DialogKind::Error);
+        EXPECT_EQ(echt.dialogs[1].text,
+                  "Het updateprogramma KorvexUpdater kan niet worden gestart: " + reden + ".");
+        EXPECT_EQ(Lees(map + "TempDownloads/setup.exe"), HttpPeer::patternBytes(3000));
+    }
 }
 
 TEST_F(Download, AfbrekenVraagtEerst) {
