@@ -27,11 +27,12 @@ namespace {
 
 // A name from the server's URL becomes a file in TempDownloads only when it
 // cannot mean anything else: no folder part, no "." or "..", no control
-// characters.
+// characters, no apostrophe (the updater gets the path between apostrophes).
 bool veiligeBestandsnaam(const QString& naam) {
     if (naam.isEmpty() || naam == u"." || naam == u"..") return false;
     for (const QChar c : naam)
-        if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control) return false;
+        if (c == u'/' || c == u'\\' || c == u'\'' || c.category() == QChar::Other_Control)
+            return false;
     return true;
 }
 

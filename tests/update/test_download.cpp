@@ -342,7 +342,7 @@ TEST_F(Download, OnveiligeNaamWordtGeweigerdVoordatErIetsGebeurt) {
          {QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("..\\..\\KorvexSQL"),
           QStringLiteral("a\x01"
                          "b"),
-          QStringLiteral("a\u0085b")}) {
+          QStringLiteral("a\u0085b"), QStringLiteral("it's.exe")}) {
         SCOPED_TRACE(naam.toStdString());
         vergeet();
         notify->record.DownloadFileURL = basis + "/pub/" + naam;
