@@ -174,6 +174,13 @@ void TLumoAppUpdateDownloadBox::CancelButtonClick() {
                             DialogKind::Error, BtnOK);
 }
 
+void TLumoAppUpdateDownloadBox::reject() {
+    if (HttpCli1->busy())
+        CancelButtonClick();
+    else
+        QDialog::reject();
+}
+
 void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
     Platform& platform = notify.platform();
     const TManifestRecord& record = notify.record;

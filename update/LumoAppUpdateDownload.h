@@ -57,6 +57,10 @@ class TLumoAppUpdateDownloadBox : public QDialog {
 
     QDateTime StartTime;
 
+    // The close box and Escape end up here: while the transfer runs they ask
+    // as AFBREKEN does, so the window never hides a running download.
+    void reject() override;
+
   protected:
     void showEvent(QShowEvent* event) override;
 
