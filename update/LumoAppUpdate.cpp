@@ -15,6 +15,7 @@
 #include "platform/Platform.h"
 #include "update/LumoAppUpdateNotify.h"
 #include "update/Profielbestand.h"
+#include "update/Webpagina.h"
 
 namespace korvex {
 
@@ -159,7 +160,7 @@ void TLumoAppUpdate::controleer() {
     } else if (platform_.messageDialog(geen + QStringLiteral("\rWenst u de website te openen?"),
                                        DialogKind::Confirmation,
                                        BtnYes | BtnNo) == DialogResult::Yes) {
-        platform_.shellOpen(record.UpdatePageURL);
+        OpenWebpagina(platform_, record.UpdatePageURL);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "platform/Passend.h"
 #include "platform/Platform.h"
 #include "update/LumoAppUpdateDownload.h"
+#include "update/Webpagina.h"
 
 namespace korvex {
 
@@ -201,7 +202,7 @@ void TLumoAppUpdateNotifyBox::DownloadButtonClick() {
 }
 
 void TLumoAppUpdateNotifyBox::OpenWebPageButtonClick() {
-    platform_.shellOpen(record.UpdatePageURL);
+    OpenWebpagina(platform_, record.UpdatePageURL);
 }
 
 void TLumoAppUpdateNotifyBox::ButtonSluitenClick() {

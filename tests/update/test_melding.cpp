@@ -1,5 +1,6 @@
 #include <QLabel>
 #include <QPushButton>
+#include <QToolButton>
 
 #include "platform/QtPlatform.h"
 #include "tests/support/EchteInvoer.h"
@@ -96,6 +97,33 @@ TEST_F(Melding, GetRemoteFileSizeLeestAlleenDeEersteLengteregel) {
         EXPECT_EQ(peer.requests().last().method, "HEAD");
     }
     venster.downloadBox = nullptr;
+}
+
+TEST_F(Melding, WebpaginaGaatAlleenOverHttpNaarDeShell) {
+    const struct {
+        QString url, geopend, waarschuwing;
+    } gevallen[] = {
+        {"www.voorbeeld.nl", "http://www.voorbeeld.nl", ""},
+        {"HTTPS://x", "https://x", ""},
+        {"file:///etc/passwd", "", "Deze pagina wordt niet geopend: \"file:///etc/passwd\""},
+        {"C:\\Windows\\notepad.exe", "",
+         "Deze pagina wordt niet geopend: \"C:\\Windows\\notepad.exe\""},
+        {"\\\\host\\share", "", "Deze pagina wordt niet geopend: \"\\\\host\\share\""},
+        {"javascript:alert(1)", "", "Deze pagina wordt niet geopend: \"javascript:alert(1)\""}};
+    for (const auto& g : gevallen) {
+        venster.record.UpdatePageURL = g.url;
+        platform.opened.clear();
+        platform.dialogs.clear();
+        if (g.geopend.isEmpty()) platform.answer(DialogResult::OK);
+        venster.OpenWebPageButton->click();
+        EXPECT_EQ(platform.opened, g.geopend.isEmpty() ? QStringList() : QStringList{g.geopend})
+            << g.url.toStdString();
+        ASSERT_EQ(platform.dialogs.size(), g.geopend.isEmpty() ? 1u : 0u) << g.url.toStdString();
+        if (g.geopend.isEmpty()) {
+            EXPECT_EQ(platform.dialogs[0].text, g.waarschuwing);
+            EXPECT_EQ(platform.dialogs[0].kind, DialogKind::Warning);
+        }
+    }
 }
 
 // The cancel question of the download window, answered with clicks that the
