@@ -87,8 +87,9 @@ void TLumoAppUpdate::controleer() {
     TManifestRecord& record = notify->record;
 
     bool ophalen = true;
+    QString manifestMislukt;  // code and reason when the manifest could not be had
     // Fetches the URL into a fresh temporary file, which goes on every path.
-    auto haal = [&](const QString& url, const auto& gebruik) {
+    auto haal = [&](const QString& url, QString* mislukt, const auto& gebruik) {
         QTemporaryFile tijdelijk(QDir::tempPath() + QStringLiteral("/AUXXXXXX.tmp"));
         if (!tijdelijk.open())
             throw KorvexError(
@@ -97,19 +98,26 @@ void TLumoAppUpdate::controleer() {
         http.setUrl(url);
         http.setReceiver(&tijdelijk);
         const auto ontkoppelen = qScopeGuard([&http] { http.setReceiver(nullptr); });
+        const auto faal = [&](int status, const QString& reden) {
+            notify->leegMemo();
+            notify->voegRegelToe(QStringLiteral("Mislukt: %1 %2").arg(status).arg(reden));
+            ophalen = false;
+            if (mislukt) *mislukt = QStringLiteral("%1 %2").arg(status).arg(reden);
+        };
         try {
             http.get();
-        } catch (const net::HttpFailure& mislukt) {
-            notify->leegMemo();
-            notify->voegRegelToe(
-                QStringLiteral("Mislukt: %1 %2").arg(mislukt.status()).arg(mislukt.reason()));
-            ophalen = false;
+            // The client lets 3xx, 401 and 407 through; none of them brings
+            // the manifest.
+            const int status = http.statusCode();
+            if (mislukt && (status < 200 || status > 299)) faal(status, http.reasonPhrase());
+        } catch (const net::HttpFailure& fout) {
+            faal(fout.status(), fout.reason());
         }
         if (ophalen && tijdelijk.flush()) gebruik(tijdelijk);
     };
 
     if (!UpdateFileURL.isEmpty()) {
-        haal(UpdateFileURL, [&](QTemporaryFile& bestand) {
+        haal(UpdateFileURL, &manifestMislukt, [&](QTemporaryFile& bestand) {
             bestand.seek(0);
             const Profielbestand manifest(bestand.read(kMaximaleManifestGrootte));
             const auto lees = [&](const char* sleutel) {
@@ -129,9 +137,23 @@ void TLumoAppUpdate::controleer() {
         if (record.UpdatePageURL.isEmpty()) record.UpdatePageURL = UpdatePageURL;
     }
     if (!record.ReadmeFileURL.isEmpty())
-        haal(record.ReadmeFileURL,
+        haal(record.ReadmeFileURL, nullptr,
              [&](QTemporaryFile& bestand) { notify->laadMemo(bestand.fileName()); });
     notify->DownloadButton->setEnabled(!record.DownloadFileURL.isEmpty());
+
+    // Without the manifest nothing is known about a newer version.
+    if (!manifestMislukt.isEmpty()) {
+        const QString mislukt =
+            QStringLiteral("De controle op een nieuwe versie is mislukt: %1.").arg(manifestMislukt);
+        if (record.UpdatePageURL.isEmpty()) {
+            platform_.messageDialog(mislukt, DialogKind::Error, BtnOK);
+        } else if (platform_.messageDialog(
+                       mislukt + QStringLiteral("\rWenst u de website te openen?"),
+                       DialogKind::Confirmation, BtnYes | BtnNo) == DialogResult::Yes) {
+            OpenWebpagina(platform_, record.UpdatePageURL);
+        }
+        return;
+    }
 
     if (Kleiner(Version, record.Version)) {
         if (Kleiner(SQLVersion, record.SQLVersion)) {

@@ -1,4 +1,5 @@
 #include <QPlainTextEdit>
+#include <QTcpSocket>
 #include <QToolButton>
 
 #include "tests/update/UpdateFixture.h"
@@ -137,21 +138,56 @@ TEST_F(Controle, NieuwereScriptversieGeeftDeWaarschuwingEnGeenVenster) {
 }
 
 TEST_F(Controle, OnbereikbareServerVraagtOmDeWebsite) {
-    peer.stop();  // nothing listens on the port any more
-    platform.answer(DialogResult::Yes);
-    EXPECT_FALSE(controleer());
-    ASSERT_EQ(platform.dialogs.size(), 1u);
-    EXPECT_EQ(platform.dialogs[0].kind, DialogKind::Confirmation);
-    EXPECT_EQ(platform.dialogs[0].text,
-              "Er is geen nieuwe versie beschikbaar.\rWenst u de website te openen?");
-    EXPECT_EQ(platform.opened, QStringList{kWebsite});
+    QTcpSocket dicht;  // bound and never listening: nothing answers there
+    ASSERT_TRUE(dicht.bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress));
+    // No status: no connection; libcurl's wording follows the code.
+    const struct {
+        QByteArray status;
+        QString pagina, tekst;
+    } gevallen[] = {
+        {"404 Niet gevonden", kWebsite,
+         "De controle op een nieuwe versie is mislukt: 404 Niet gevonden.\rWenst u de website te "
+         "openen?"},
+        {"404 Niet gevonden", "",
+         "De controle op een nieuwe versie is mislukt: 404 Niet gevonden."},
+        {"401 Unauthorized", kWebsite,
+         "De controle op een nieuwe versie is mislukt: 401 Unauthorized.\rWenst u de website te "
+         "openen?"},
+        {"407 Proxy Authentication Required", "",
+         "De controle op een nieuwe versie is mislukt: 407 Proxy Authentication Required."},
+        {"302 Found", kWebsite,
+         "De controle op een nieuwe versie is mislukt: 302 Found.\rWenst u de website te openen?"},
+        {"302 Found", "", "De controle op een nieuwe versie is mislukt: 302 Found."},
+        {"", kWebsite, "De controle op een nieuwe versie is mislukt: 404 Failed to connect"},
+        {"", "", "De controle op een nieuwe versie is mislukt: 404 Failed to connect"}};
+    for (const auto& g : gevallen) {
+        SCOPED_TRACE(g.status.toStdString() + " " + g.pagina.toStdString());
+        peer.respond(kManifestPad, Antwoord("[KorvexSQL]\nVersion=99\n", g.status));
+        update.UpdateFileURL = g.status.isEmpty()
+                                   ? QStringLiteral("http://127.0.0.1:%1/").arg(dicht.localPort())
+                                   : peer.url(kManifestPad);
+        update.UpdatePageURL = g.pagina;
+        platform.dialogs.clear();
+        platform.opened.clear();
+        platform.answer(g.pagina.isEmpty() ? DialogResult::OK : DialogResult::Yes);
+        EXPECT_FALSE(controleer());
+        ASSERT_EQ(platform.dialogs.size(), 1u);
+        const QString& tekst = platform.dialogs[0].text;
+        EXPECT_EQ(g.status.isEmpty() ? tekst.left(g.tekst.size()) : tekst, g.tekst);
+        EXPECT_EQ(platform.dialogs[0].kind,
+                  g.pagina.isEmpty() ? DialogKind::Error : DialogKind::Confirmation);
+        EXPECT_EQ(platform.opened, g.pagina.isEmpty() ? QStringList() : QStringList{kWebsite});
+    }
 
-    // Without a page of its own there is nothing to offer.
-    update.UpdatePageURL.clear();
+    // A manifest that names no version still asks, but opens only a web page.
+    manifest("[KorvexSQL]\nUpdatePageURL=file:///etc/passwd\n");
+    update.UpdateFileURL = peer.url(kManifestPad);
+    platform.answer(DialogResult::Yes);
     platform.answer(DialogResult::OK);
     EXPECT_FALSE(controleer());
-    EXPECT_EQ(platform.dialogs.back().text, "Er is geen nieuwe versie beschikbaar.");
-    EXPECT_EQ(platform.opened.size(), 1);
+    EXPECT_EQ(platform.dialogs.back().text,
+              "Deze pagina wordt niet geopend: \"file:///etc/passwd\"");
+    EXPECT_TRUE(platform.opened.isEmpty());
 }
 
 TEST_F(Controle, VensterToontWatHetManifestNoemt) {
