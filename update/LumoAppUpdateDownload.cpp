@@ -259,8 +259,8 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
         // redirection too many through: only a whole 2xx body is the installer.
         if (http.statusCode() < 200 || http.statusCode() > 299 || s < maximum)
             mislukt = QStringLiteral("%1 %2").arg(http.statusCode()).arg(http.reasonPhrase());
-    } catch (const net::HttpFailure& fout) {
-        mislukt = QStringLiteral("%1 %2").arg(fout.status()).arg(fout.reason());
+    } catch (const net::HttpFailure& weigering) {
+        mislukt = QStringLiteral("%1 %2").arg(weigering.status()).arg(weigering.reason());
     } catch (...) {
         // Not the request's own failure: the file is not trusted either.
         fout = std::current_exception();
