@@ -8,17 +8,11 @@
 #include "platform/QtPlatform.h"
 
 int main(int argc, char** argv) {
-#ifndef _WIN32
-    // Without a display Qt would abort with a message about plugins; say it plainly.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        std::fprintf(stderr,
-                     "KorvexSQL needs a graphical display: no DISPLAY or WAYLAND_DISPLAY is set.\n"
-                     "Start it from a desktop session, or under a virtual display such as "
-                     "\"xvfb-run ./KorvexSQL\".\n");
+    const QString geenBeeld = korvex::KorvexApplication::GeenBeeldscherm();
+    if (!geenBeeld.isEmpty()) {
+        std::fputs(geenBeeld.toLocal8Bit().constData(), stderr);
         return 2;
     }
-#endif
     korvex::KorvexApplication app(argc, argv);
     QGuiApplication::setApplicationDisplayName(QString());
     QCoreApplication::setApplicationName(korvex::MessageDialog::applicationTitle());

@@ -14,14 +14,6 @@
 #include "platform/Bestand.h"
 #include "platform/KorvexError.h"
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#endif
-
 namespace korvex::net {
 
 namespace {

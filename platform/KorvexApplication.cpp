@@ -16,6 +16,18 @@ KorvexApplication::KorvexApplication(int& argc, char** argv) : QApplication(argc
                                {QStringLiteral("Selawik"), QStringLiteral("Open Sans")});
 }
 
+QString KorvexApplication::GeenBeeldscherm() {
+#ifndef _WIN32
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return QStringLiteral(
+            "KorvexSQL needs a graphical display: no DISPLAY or WAYLAND_DISPLAY is set.\n"
+            "Start it from a desktop session, or under a virtual display such as "
+            "\"xvfb-run ./KorvexSQL\".\n");
+#endif
+    return {};
+}
+
 bool KorvexApplication::notify(QObject* receiver, QEvent* event) {
     QString message;
     try {
