@@ -24,6 +24,7 @@
 #include "app/Hoofdscherm.h"
 #include "platform/Passend.h"
 #include "scripts/KorvexFTP.h"
+#include "tests/support/PeerProcess.h"
 #include "tests/support/ScriptedPlatform.h"
 #include "tests/support/TempFolder.h"
 #include "update/LumoAppUpdateDownload.h"
@@ -413,7 +414,7 @@ TEST(Hoofdscherm, UpdateSoftwareBacksUpTheProgramAndChecksWithItsVersion) {
     // The port stays bound and nobody listens on it, so the check ends in
     // the website question.
     QTcpSocket dicht;
-    ASSERT_TRUE(dicht.bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress));
+    ASSERT_TRUE(test::BindZonderLuisteren(dicht));
     window.LumoAppUpdate1->UpdateFileURL =
         QStringLiteral("http://127.0.0.1:%1/fernaxo/KorvexSQL/Updates.txt").arg(dicht.localPort());
 

@@ -287,10 +287,8 @@ TEST(FtpClient, RefusalsCarryTheServersTextAndLeaveTheRightState) {
         EXPECT_TRUE(c.ftp.connected());
     }
     {
-        // A port nobody listens on for as long as the socket lives: bound,
-        // never listening, and not shared, so nobody else can take it meanwhile.
         QTcpSocket dicht;
-        ASSERT_TRUE(dicht.bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress));
+        ASSERT_TRUE(BindZonderLuisteren(dicht));
         FtpPeer peer;
         Client c(peer);
         c.ftp.setPort(dicht.localPort());

@@ -80,12 +80,6 @@ Uitkomst Haal(HttpClient& http, const QString& url, bool head = false) {
     return u;
 }
 
-// A port on 127.0.0.1 where nothing listens for as long as the socket lives:
-// bound, never listening, and not shared, so nobody else can take it meanwhile.
-bool BindZonderLuisteren(QTcpSocket& socket) {
-    return socket.bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress);
-}
-
 TEST(HttpClient, SendsTheFixedRequestDirectlyOrThroughTheProxyIgnoringTheEnvironment) {
     HttpPeer peer;
     START(peer);

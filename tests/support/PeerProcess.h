@@ -3,9 +3,16 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTcpSocket>
 #include <memory>
 
 namespace korvex::test {
+
+// A port on 127.0.0.1 where nothing listens for as long as the socket lives:
+// bound, never listening, and not shared, so nobody else can take it meanwhile.
+inline bool BindZonderLuisteren(QTcpSocket& socket) {
+    return socket.bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress);
+}
 
 // A test peer script under tests/peers/, run with the system's Python. It
 // prints "PORT <n>" as its first line once it listens, and ends when its
