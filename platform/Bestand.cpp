@@ -16,6 +16,14 @@
 #include <cstring>
 #endif
 
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <QDir>
+#endif
+
 namespace korvex {
 
 namespace {
@@ -27,6 +35,78 @@ const QString kMap = QStringLiteral("Is a directory");
 void ZetReden(QString* reden, const QString& tekst) {
     if (reden) *reden = tekst;
 }
+
+// Names that Windows gives to its devices in every folder, also with an
+// extension ("NUL.txt") and blanks before it.
+bool IsApparaatNaam(const QString& naam) {
+    static const QStringList apparaten = {QStringLiteral("CON"),    QStringLiteral("PRN"),
+                                          QStringLiteral("AUX"),    QStringLiteral("NUL"),
+                                          QStringLiteral("CONIN$"), QStringLiteral("CONOUT$")};
+    QStringView stam = QStringView(naam).left(naam.indexOf(u'.'));
+    while (stam.endsWith(u' ')) stam.chop(1);
+    for (const QString& apparaat : apparaten)
+        if (stam.compare(apparaat, Qt::CaseInsensitive) == 0) return true;
+    if (stam.size() != 4) return false;
+    const QStringView soort = stam.first(3);
+    const QChar nummer = stam[3];
+    const bool poort = soort.compare(u"COM", Qt::CaseInsensitive) == 0 ||
+                       soort.compare(u"LPT", Qt::CaseInsensitive) == 0;
+    return poort && ((nummer >= u'1' && nummer <= u'9') || nummer == QChar(0xB9) ||
+                     nummer == QChar(0xB2) || nummer == QChar(0xB3));
+}
+
+#ifdef Q_OS_WIN
+// A path that reaches a device rather than a file: the device namespace
+// ("\\.\pipe\x", "\\.\COM1"), or a device name as its last part.
+bool IsApparaatPad(const QString& pad) {
+    const QString p = QDir::toNativeSeparators(pad);
+    if (p.startsWith(u"\\\\.\\")) return true;
+    if (p.startsWith(u"\\\\?\\")) {
+        const QStringView rest = QStringView(p).mid(4);
+        const bool schijf = rest.size() >= 3 && rest[0].isLetter() && rest[1] == u':' && rest[2] == u'\\';
+        if (!schijf && !rest.startsWith(u"UNC\\", Qt::CaseInsensitive)) return true;
+    }
+    const qsizetype scheiding = std::max(p.lastIndexOf(u'\\'), p.lastIndexOf(u':'));
+    return IsApparaatNaam(p.mid(scheiding + 1));
+}
+
+// Opens a file that lies on a disk, never a folder, pipe or device; the
+// handle becomes a C runtime descriptor for QFile. -1 with `reden` set and
+// `ontbreekt` telling whether there was nothing at that name.
+int OpenSchijfbestand(const QString& pad, DWORD toegang, DWORD aanmaak, int crtVlaggen,
+                      QString* reden, bool* ontbreekt = nullptr) {
+    if (ontbreekt) *ontbreekt = false;
+    if (IsApparaatPad(pad)) {
+        ZetReden(reden, kGeenGewoonBestand);
+        return -1;
+    }
+    const std::wstring naam = QDir::toNativeSeparators(pad).toStdWString();
+    const DWORD kenmerken = GetFileAttributesW(naam.c_str());
+    if (kenmerken != INVALID_FILE_ATTRIBUTES && (kenmerken & FILE_ATTRIBUTE_DIRECTORY)) {
+        ZetReden(reden, kMap);
+        return -1;
+    }
+    HANDLE h = CreateFileW(naam.c_str(), toegang, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, aanmaak, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD fout = GetLastError();
+        if (ontbreekt) *ontbreekt = fout == ERROR_FILE_NOT_FOUND || fout == ERROR_PATH_NOT_FOUND;
+        ZetReden(reden, qt_error_string(int(fout)));
+        return -1;
+    }
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        ZetReden(reden, kGeenGewoonBestand);
+        return -1;
+    }
+    const int fd = _open_osfhandle(intptr_t(h), crtVlaggen | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        ZetReden(reden, qt_error_string(errno));
+    }
+    return fd;
+}
+#endif
 
 }  // namespace
 
@@ -54,24 +134,26 @@ bool Bestand::OpenRegulier(QFile& bestand, Gelezen& uit) {
         return false;
     }
     return true;
-#else
-    const QFileInfo info(bestand.fileName());
-    if (!info.exists()) {
-        uit.uitkomst = Bestand::Leesuitkomst::Ontbreekt;
-        uit.reden = QStringLiteral("No such file or directory");
+#elif defined(Q_OS_WIN)
+    bool ontbreekt = false;
+    const int fd = OpenSchijfbestand(bestand.fileName(), GENERIC_READ, OPEN_EXISTING, _O_RDONLY,
+                                     &uit.reden, &ontbreekt);
+    if (fd < 0) {
+        uit.uitkomst = ontbreekt ? Bestand::Leesuitkomst::Ontbreekt
+                       : uit.reden == kGeenGewoonBestand || uit.reden == kMap
+                           ? Bestand::Leesuitkomst::GeenGewoonBestand
+                           : Bestand::Leesuitkomst::NietLeesbaar;
         return false;
     }
-    if (!info.isFile()) {
-        uit.uitkomst = Bestand::Leesuitkomst::GeenGewoonBestand;
-        uit.reden = info.isDir() ? kMap : kGeenGewoonBestand;
-        return false;
-    }
-    if (!bestand.open(QIODevice::ReadOnly)) {
+    if (!bestand.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        _close(fd);
         uit.uitkomst = Bestand::Leesuitkomst::NietLeesbaar;
         uit.reden = bestand.errorString();
         return false;
     }
     return true;
+#else
+#error "No way to open a file without blocking on a pipe for this system"
 #endif
 }
 
@@ -193,7 +275,18 @@ Bestand::Gelezen Bestand::Lees(const QString& pad, qint64 maximum) {
     return uit;
 }
 
+bool Bestand::IsVeiligeNaam(const QString& naam) {
+    if (naam.isEmpty() || naam.endsWith(u'.') || naam.endsWith(u' ')) return false;
+    for (const QChar c : naam)
+        if (c.category() == QChar::Other_Control || QStringView(u"/\\:<>\"|?*").contains(c))
+            return false;
+    return !IsApparaatNaam(naam);
+}
+
 bool Bestand::IsGeenGewoonBestand(const QString& pad) {
+#ifdef Q_OS_WIN
+    if (IsApparaatPad(pad)) return true;
+#endif
     const QFileInfo info(pad);
     // A dangling link is no file yet; writing creates its target.
     return info.exists() && !info.isFile();
@@ -255,11 +348,28 @@ void Bestand::OpenOmTeSchrijven(QFile& file, const QString& path, bool append) {
         ::close(fd);
         mislukt(file.errorString());
     }
+#elif defined(Q_OS_WIN)
+    QString reden;
+    const int fd = OpenSchijfbestand(path, append ? FILE_APPEND_DATA : GENERIC_WRITE, OPEN_ALWAYS,
+                                     _O_WRONLY | (append ? _O_APPEND : 0), &reden);
+    if (fd < 0) {
+        if (reden == kGeenGewoonBestand || reden == kMap)
+            throw KorvexError(QStringLiteral("\"%1\" is geen gewoon bestand.").arg(path));
+        mislukt(reden);
+    }
+    // Emptied only now that it is known to be a file on a disk.
+    if (!append && !SetEndOfFile(HANDLE(_get_osfhandle(fd)))) {
+        const DWORD fout = GetLastError();
+        _close(fd);
+        mislukt(qt_error_string(int(fout)));
+    }
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        _close(fd);
+        mislukt(file.errorString());
+    }
 #else
-    file.setFileName(path);
-    const auto mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
-                      (append ? QIODevice::Append : QIODevice::Truncate);
-    if (!file.open(mode)) mislukt(file.errorString());
+#error "No way to open a file without blocking on a pipe for this system"
 #endif
 }
 

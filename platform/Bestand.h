@@ -37,8 +37,24 @@ class Bestand {
     static bool OpenRegulier(QFile& bestand, Gelezen& uit);
 
     // Whether the name is taken by something other than a regular file (a
-    // link to one counts as regular).
+    // link to one counts as regular). On Windows a device name or a path into
+    // the device namespace (a named pipe, a port) counts, taken or not.
     static bool IsGeenGewoonBestand(const QString& pad);
+
+    // Whether a name from outside (a server's listing, a URL) can only ever
+    // mean one file inside a local folder, on Linux and Windows alike: no
+    // folder part, no drive or stream, none of the characters Windows
+    // refuses, no device name (CON, NUL, COM1 ...) with or without an
+    // extension, no trailing dot or blank, no control character.
+    static bool IsVeiligeNaam(const QString& naam);
+
+    // How the file system compares names: without regard to case on Windows.
+    static constexpr Qt::CaseSensitivity NaamVergelijking =
+#ifdef _WIN32
+        Qt::CaseInsensitive;
+#else
+        Qt::CaseSensitive;
+#endif
 
     // Replaces the file with `inhoud`, only once the new contents are
     // complete beside it. Where the folder takes no new file but the file

@@ -20,8 +20,11 @@
 // shellapi.h needs the types of windows.h first.
 // clang-format off
 #include <windows.h>
+#include <mmsystem.h>
 #include <shellapi.h>
 // clang-format on
+
+#include <QFile>
 #endif
 
 namespace korvex {
@@ -113,8 +116,20 @@ std::optional<QString> runFileDialog(QFileDialog& dialog) {
 
 }  // namespace
 
+#ifdef Q_OS_WIN
+QtPlatform::Geluidsaanroep QtPlatform::speelGeluid = [](const wchar_t* geluid, unsigned vlaggen) {
+    return int(sndPlaySoundW(geluid, vlaggen));
+};
+#endif
+
 QtPlatform::QtPlatform() = default;
-QtPlatform::~QtPlatform() = default;
+
+QtPlatform::~QtPlatform() {
+#ifdef Q_OS_WIN
+    // The system reads the clip from our memory while it plays.
+    if (!clip_.isEmpty()) speelGeluid(nullptr, 0);
+#endif
+}
 
 std::unique_ptr<QMessageBox> QtPlatform::buildMessageDialog(const QString& text, DialogKind kind,
                                                             DialogButtons buttons) {
@@ -230,6 +245,18 @@ std::optional<QString> QtPlatform::pickFolder(const QString& startFolder) {
 }
 
 void QtPlatform::playSound(const QString& resourcePath) {
+#ifdef Q_OS_WIN
+    // The stored clip plays from memory, asynchronously; the one still
+    // playing is stopped before its memory is given up.
+    QFile bron(resourcePath);
+    if (!bron.open(QIODevice::ReadOnly)) return;
+    QByteArray clip = bron.readAll();
+    if (!clip.startsWith("RIFF")) return;
+    if (!clip_.isEmpty()) speelGeluid(nullptr, 0);
+    clip_ = std::move(clip);
+    speelGeluid(reinterpret_cast<const wchar_t*>(clip_.constData()),
+                SND_MEMORY | SND_ASYNC | SND_NODEFAULT);
+#else
     // The audio device is opened from the event loop, so that the caller (the
     // window being shown, a failing input test) never waits for it.
     QTimer::singleShot(0, &soundContext_, [this, resourcePath] {
@@ -248,10 +275,18 @@ void QtPlatform::playSound(const QString& resourcePath) {
         sound_->setProperty("source", QUrl(QStringLiteral("qrc") + resourcePath));
         QMetaObject::invokeMethod(sound_, "play");
     });
+#endif
 }
 
 bool QtPlatform::shellOpen(const QString& target) {
+#ifdef Q_OS_WIN
+    const std::wstring doel = target.toStdWString();
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", doel.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return result > 32;
+#else
     return QDesktopServices::openUrl(QUrl::fromUserInput(target));
+#endif
 }
 
 bool QtPlatform::startProgram(const QString& program, const QStringList& arguments) {
@@ -277,7 +312,14 @@ void QtPlatform::quitProgram() {
 }
 
 QString QtPlatform::computerName() {
+#ifdef Q_OS_WIN
+    wchar_t naam[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD lengte = DWORD(std::size(naam));
+    if (!GetComputerNameW(naam, &lengte)) return {};
+    return QString::fromWCharArray(naam, qsizetype(lengte));
+#else
     return QSysInfo::machineHostName();
+#endif
 }
 
 QString QtPlatform::programFolder() {

@@ -38,7 +38,16 @@ class QtPlatform : public Platform {
     static std::unique_ptr<QMessageBox> buildSystemMessageBox(const SystemBoxRequest& request);
     static std::unique_ptr<QFileDialog> buildFileDialog(const FileDialogRequest& request);
 
+#ifdef Q_OS_WIN
+    // The system's sound call; a test puts its own in to see what it is given.
+    using Geluidsaanroep = int(__stdcall*)(const wchar_t* geluid, unsigned vlaggen);
+    static Geluidsaanroep speelGeluid;
+#endif
+
   private:
+#ifdef Q_OS_WIN
+    QByteArray clip_;  // the clip playing from memory; lives until the next one
+#endif
     QObject soundContext_;  // owns the player; ends pending clips with the platform
     QObject* sound_ = nullptr;
     bool soundUnavailable_ = false;

@@ -14,6 +14,7 @@
 
 #include "Deployment.h"
 #include "database/Verbindingsinstellingen.h"
+#include "platform/Bestand.h"
 #include "platform/KorvexError.h"
 #include "platform/Passend.h"
 #include "platform/Statusbalk.h"
@@ -363,9 +364,14 @@ void TFKorvexFTP::ChangeDir(const QString& map) {
         // One read of the local folder, as it is shown at this moment.
         const QDir lokaal(SQLBestandenLokaal->Directory());
         const QStringList aanwezig = lokaal.entryList(QDir::Files | QDir::System | QDir::Hidden);
-        const QSet<QString> bekend(aanwezig.begin(), aanwezig.end());
+        // Compared the way the local file system compares names.
+        const auto sleutel = [](const QString& naam) {
+            return Bestand::NaamVergelijking == Qt::CaseSensitive ? naam : naam.toCaseFolded();
+        };
+        QSet<QString> bekend;
+        for (const QString& naam : aanwezig) bekend.insert(sleutel(naam));
         QStringList namen = Scriptlijst::Filter(regels, VersieSleutel, [&](const QString& naam) {
-            return bekend.contains(naam) || mislukt_.contains(naam);
+            return bekend.contains(sleutel(naam)) || mislukt_.contains(naam);
         });
         Scriptlijst::Sorteer(namen);
         SQLBestandenFTP->addItems(namen);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/Bestand.h"
 #include "platform/Tekst.h"
 
 namespace korvex::scripts {
@@ -12,8 +13,7 @@ QString Scriptlijst::EntryNaam(const QString& regel) {
 }
 
 bool Scriptlijst::VeiligeNaam(const QString& naam) {
-    return !naam.isEmpty() && naam != u"." && naam != u".." && !naam.contains(u'/') &&
-           !naam.contains(u'\\') && Tekst::veiligVoorSql(naam);
+    return Bestand::IsVeiligeNaam(naam) && Tekst::veiligVoorSql(naam);
 }
 
 QString Scriptlijst::ZonderExtensie(const QString& naam) {

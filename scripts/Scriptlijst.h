@@ -19,8 +19,8 @@ class Scriptlijst {
     // The entry name of one listing line: the text after its last blank.
     static QString EntryNaam(const QString& regel);
 
-    // A name from the server is only ever used inside the local folder: no
-    // separator, no "." or "..", nothing empty, no control character.
+    // A name from the server is only ever used as one file inside the local
+    // folder, on either system, and can go into a SQL text.
     static bool VeiligeNaam(const QString& naam);
 
     // The name without its extension (from its last "." on).

@@ -26,14 +26,10 @@ namespace korvex {
 namespace {
 
 // A name from the server's URL becomes a file in TempDownloads only when it
-// cannot mean anything else: no folder part, no "." or "..", no control
-// characters, no apostrophe (the updater gets the path between apostrophes).
+// cannot mean anything else, and holds no apostrophe (the updater gets the
+// path between apostrophes).
 bool veiligeBestandsnaam(const QString& naam) {
-    if (naam.isEmpty() || naam == u"." || naam == u"..") return false;
-    for (const QChar c : naam)
-        if (c == u'/' || c == u'\\' || c == u'\'' || c.category() == QChar::Other_Control)
-            return false;
-    return true;
+    return Bestand::IsVeiligeNaam(naam) && !naam.contains(u'\'');
 }
 
 QLabel* label(QWidget* ouder, const char* naam, const char* tekst, int x, int y, int breedte) {

@@ -4,6 +4,7 @@
 #include "database/access/Diagnostics.h"
 #include "database/access/OdbcEnvironment.h"
 #include "platform/KorvexError.h"
+#include "platform/OdbcDriver.h"
 
 namespace korvex::db {
 
@@ -58,7 +59,9 @@ QString Connection::connectionString() const {
 }
 
 QString Connection::odbcConnectionString() const {
-    return odbcString(driver_, values_, QStringLiteral(KORVEX_ODBC_EXTRA));
+    // A build that names no driver takes the newest one the workstation has.
+    const OdbcDriverKeuze driver = OdbcDriver::VoorSqlServer(driver_);
+    return odbcString(driver.naam, values_, driver.extra + QStringLiteral(KORVEX_ODBC_EXTRA));
 }
 
 void Connection::open() {

@@ -6,6 +6,7 @@
 #include "Deployment.h"
 #include "database/access/Connection.h"
 #include "platform/KorvexError.h"
+#include "platform/OdbcDriver.h"
 #include "tests/support/Bestanden.h"
 #include "tests/support/TdsPeer.h"
 
@@ -66,6 +67,31 @@ TEST(ConnectionString, DriverFormQuotesSeparatorsAndRefusesClosingBraces) {
                 << what.toStdString();
         }
     }
+}
+
+TEST(OdbcDriverChoice, TakesTheNewestSqlServerDriverWithTheAttributesItNeeds) {
+    struct Case {
+        QStringList installed;
+        OdbcDriverKeuze expected;
+    };
+    const Case cases[] = {
+        {{"SQL Server", "ODBC Driver 17 for SQL Server", "ODBC Driver 18 for SQL Server"},
+         {"ODBC Driver 18 for SQL Server", "Encrypt=Optional;"}},
+        {{"ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server"},
+         {"ODBC Driver 18 for SQL Server", "Encrypt=Optional;"}},
+        {{"Microsoft Access Driver (*.mdb)", "SQL Server", "ODBC Driver 17 for SQL Server"},
+         {"ODBC Driver 17 for SQL Server", ""}},
+        {{"ODBC Driver 13 for SQL Server", "ODBC Driver 9 for SQL Server"},
+         {"ODBC Driver 13 for SQL Server", ""}},
+        {{"SQL Server", "SQL Server Native Client 11.0"}, {"SQL Server", ""}},
+        {{"ODBC Driver 18 for SQL Server (oud)", "PostgreSQL ODBC Driver 19 for SQL Server"},
+         {"SQL Server", ""}},
+        {{}, {"SQL Server", ""}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(OdbcDriver::KiesVoorSqlServer(c.installed), c.expected)
+            << c.installed.join(" | ").toStdString();
+    EXPECT_EQ(OdbcDriver::VoorSqlServer("FreeTDS"), (OdbcDriverKeuze{"FreeTDS", ""}));
 }
 
 TEST_F(ConnectionTest, OpensWithTheValuesOfTheMomentAndRepeatsNothingWhenOpen) {

@@ -9,7 +9,9 @@
 #include <functional>
 
 #include "platform/QtPlatform.h"
+#include "tests/support/TempFolder.h"
 
+#ifndef Q_OS_WIN
 namespace {
 
 bool loaded(const char* name) {
@@ -76,3 +78,42 @@ TEST(Geluid, ThePlayerAndItsAudioStackLoadOnlyWhenTheFirstClipPlays) {
     EXPECT_TRUE(wachtOp([&] { return bron(speler) == QUrl("qrc:/WAVE/ERROR"); }));
     EXPECT_EQ(spelers.gemaakt(), QList<QObject*>{speler});
 }
+#endif
+
+#ifdef Q_OS_WIN
+namespace {
+std::vector<std::pair<QByteArray, unsigned>> aanroepen;
+}
+
+TEST(Geluid, TheClipPlaysFromMemoryAsynchronouslyAndTheOneBeforeStopsFirst) {
+    korvex::test::TempFolder map;
+    const QByteArray a("RIFF\x04\0\0\0WAVEa", 13), b("RIFF\x04\0\0\0WAVEb", 13);
+    const std::pair<const char*, QByteArray> clips[] = {{"A", a}, {"B", b}, {"GEEN", "MZ"}};
+    for (const auto& [naam, inhoud] : clips) {
+        QFile clip(map.file(naam));
+        ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
+        clip.write(inhoud);
+    }
+    const auto systeem = korvex::QtPlatform::speelGeluid;
+    korvex::QtPlatform::speelGeluid = [](const wchar_t* geluid, unsigned vlaggen) {
+        // The memory must still hold the clip at the call.
+        aanroepen.emplace_back(geluid ? QByteArray(reinterpret_cast<const char*>(geluid), 13)
+                                      : QByteArray(),
+                               vlaggen);
+        return 1;
+    };
+    {
+        korvex::QtPlatform platform;
+        platform.playSound(map.file("A"));
+        platform.playSound(map.file("ONTBREEKT"));
+        platform.playSound(map.file("GEEN"));  // no WAVE clip: silent
+        platform.playSound(map.file("B"));
+    }
+    korvex::QtPlatform::speelGeluid = systeem;
+    // SND_ASYNC | SND_NODEFAULT | SND_MEMORY; the last stop ends the clip
+    // before the platform gives up its memory.
+    const std::vector<std::pair<QByteArray, unsigned>> verwacht = {
+        {a, 0x7u}, {QByteArray(), 0u}, {b, 0x7u}, {QByteArray(), 0u}};
+    EXPECT_EQ(aanroepen, verwacht);
+}
+#endif

@@ -55,6 +55,13 @@ TEST(Scriptlijst, FilterOffersOnlyNewerSafeNamesThatAreNotHereYet) {
           lijn + "/etc/passwd", lijn + "4-0-1.sql"},
          {},
          {"4-0-1.sql"}},
+        {"names Windows cannot hold or takes for a device, refused on both systems", "",
+         {lijn + "C:4-0-0.sql", lijn + "4-0-0.sql:s", lijn + "4<0.sql", lijn + "4>0.sql",
+          lijn + "4\"0.sql", lijn + "4|0.sql", lijn + "4?0.sql", lijn + "4*0.sql", lijn + "CON",
+          lijn + "nul.sql", lijn + "Com1.SQL", lijn + "LPT9", lijn + "aux.tar.sql",
+          lijn + "4-0-0.sql.", lijn + "COM10.sql", lijn + "CONSOLE.sql", lijn + "LPT0.sql"},
+         {},
+         {"COM10.sql", "CONSOLE.sql", "LPT0.sql"}},
     };
     for (const Geval& g : gevallen) {
         const QSet<QString> lokaal(g.lokaal.begin(), g.lokaal.end());

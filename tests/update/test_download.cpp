@@ -315,7 +315,11 @@ TEST_F(Download, OnveiligeNaamWordtGeweigerdVoordatErIetsGebeurt) {
          {QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("..\\..\\KorvexSQL"),
           QStringLiteral("a\x01"
                          "b"),
-          QStringLiteral("a\u0085b"), QStringLiteral("it's.exe")}) {
+          QStringLiteral("a\u0085b"), QStringLiteral("it's.exe"), QStringLiteral("C:setup.exe"),
+          QStringLiteral("setup.exe:stroom"), QStringLiteral("a<b.exe"), QStringLiteral("a|b.exe"),
+          QStringLiteral("a\"b.exe"), QStringLiteral("a*b.exe"), QStringLiteral("CON"),
+          QStringLiteral("nul.exe"), QStringLiteral("Com1.exe"), QStringLiteral("lpt9.tar.gz"),
+          QStringLiteral("setup.exe.")}) {
         SCOPED_TRACE(naam.toStdString());
         vergeet();
         notify->record.DownloadFileURL = basis + "/pub/" + naam;
