@@ -7,12 +7,16 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#ifndef O_BINARY
+#define O_BINARY 0 /* Windows would read text mode otherwise */
+#endif
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: korvex_bench_crc32 FILE\n");
         return 2;
     }
-    int fd = open(argv[1], O_RDONLY);
+    int fd = open(argv[1], O_RDONLY | O_BINARY);
     if (fd < 0) {
         perror(argv[1]);
         return 1;

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -222,7 +221,7 @@ TEST(FtpClient, AFetchIntoAPipeIsRefusedWithoutWaitingOnIt) {
     peer.writeFile(QStringLiteral("a.sql"), "select 1");
     TempFolder lokaal;
     const QString pijp = lokaal.file(QStringLiteral("a.sql"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(pijp).constData(), 0600), 0);
+    MaakPijp(pijp);
     Client c(peer);
     c.ftp.connect();
     c.ftp.setTransferType(FtpClient::TransferType::Binary);

@@ -10,10 +10,12 @@
 #include <functional>
 #include <vector>
 
+#ifdef Q_OS_UNIX
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include "net/HttpClient.h"
 #include "tests/support/Bestanden.h"
@@ -314,6 +316,9 @@ TEST(HttpClient, NeverSpeaksFtpEvenWhenRedirectedThere) {
 // A listener whose queue is full drops further connection attempts, so
 // connecting hangs until the connect time-out.
 TEST(HttpClient, ConnectingEndsAtTheConnectTimeOut) {
+#ifndef Q_OS_UNIX
+    SlaTestOver("Windows answers a full listen queue with a refusal, not with silence");
+#else
     const int luisteraar = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in adres{};
     adres.sin_family = AF_INET;
@@ -344,6 +349,7 @@ TEST(HttpClient, ConnectingEndsAtTheConnectTimeOut) {
         << u.reden.toStdString();
     EXPECT_GE(duur, 350);
     EXPECT_LT(duur, 3000);
+#endif
 }
 
 // A receiver that takes its time over every block, as a slow disk does, so

@@ -9,14 +9,17 @@
 
 #include "platform/KorvexError.h"
 
+#include <cerrno>
+#include <cstring>
+#include <string>
+
 #ifdef Q_OS_LINUX
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <string>
+#endif
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #endif
 
 namespace korvex::test {
@@ -43,6 +46,24 @@ inline QString FoutVan(const std::function<void()>& actie) {
     return QStringLiteral("<no error>");
 }
 
+// Records the skip and leaves the test body, also from inside a helper or a
+// lambda: gtest takes an AssertionException as a result already reported.
+[[noreturn]] inline void SlaTestOver(const std::string& reden) {
+    [&] { GTEST_SKIP() << reden; }();
+    throw ::testing::AssertionException(::testing::TestPartResult(
+        ::testing::TestPartResult::kSkip, __FILE__, __LINE__, reden.c_str()));
+}
+
+// A named pipe at the path; Windows has none at a file path of one's own
+// choosing, so there the test is skipped with that reason.
+inline void MaakPijp(const QString& pad) {
+#ifdef Q_OS_UNIX
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pad).constData(), 0600), 0) << std::strerror(errno);
+#else
+    SlaTestOver("Windows has no named pipe at a file path (" + pad.toStdString() + ")");
+#endif
+}
+
 // While it lives, the calling thread is held to the permission bits as any
 // user is, also when the tests run as root: capabilities are per thread, so
 // dropping the overriding ones from the effective set and raising them again
@@ -64,6 +85,8 @@ class AlsGewoneGebruiker {
         if (!teLaten) return;  // an ordinary user already
         if (syscall(SYS_capset, &kop_, nieuw) != 0) SlaOver("capset", errno);
         gezet_ = true;
+#else
+        SlaTestOver("the permission bits are enforced here only with Linux capabilities");
 #endif
     }
     ~AlsGewoneGebruiker() {
@@ -76,14 +99,9 @@ class AlsGewoneGebruiker {
 
   private:
 #ifdef Q_OS_LINUX
-    // Records the skip and leaves the test body: gtest takes an
-    // AssertionException as a result already reported.
     [[noreturn]] static void SlaOver(const char* aanroep, int fout) {
-        const std::string reden = std::string(aanroep) + " refused (" + std::strerror(fout) +
-                                  "): the permission bits cannot be enforced on this thread";
-        [&] { GTEST_SKIP() << reden; }();
-        throw ::testing::AssertionException(::testing::TestPartResult(
-            ::testing::TestPartResult::kSkip, __FILE__, __LINE__, reden.c_str()));
+        SlaTestOver(std::string(aanroep) + " refused (" + std::strerror(fout) +
+                    "): the permission bits cannot be enforced on this thread");
     }
 
     __user_cap_header_struct kop_{};
