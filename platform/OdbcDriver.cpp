@@ -1,10 +1,6 @@
 #include "platform/OdbcDriver.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-#include <sql.h>
-#include <sqlext.h>
+#include "platform/Odbc.h"
 
 #include <QRegularExpression>
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "database/access/OdbcEnvironment.h"
 
-#include <sqlext.h>
+#include "platform/Odbc.h"
 
 #include "platform/KorvexError.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <sql.h>
+#include "platform/Odbc.h"
 
 namespace korvex::db {
 

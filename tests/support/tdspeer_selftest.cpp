@@ -1,7 +1,6 @@
 // The TDS peer against the real ODBC driver, through plain ODBC calls.
 #include <gtest/gtest.h>
-#include <sql.h>
-#include <sqlext.h>
+#include "platform/Odbc.h"
 
 #include <QElapsedTimer>
 #include <string>
