@@ -9,7 +9,9 @@
 #include <functional>
 
 #include "platform/QtPlatform.h"
+#include "tests/support/Bestanden.h"
 #include "tests/support/TempFolder.h"
+#include <utility>
 
 #ifndef Q_OS_WIN
 namespace {
@@ -81,39 +83,25 @@ TEST(Geluid, ThePlayerAndItsAudioStackLoadOnlyWhenTheFirstClipPlays) {
 #endif
 
 #ifdef Q_OS_WIN
-namespace {
-std::vector<std::pair<QByteArray, unsigned>> aanroepen;
-}
-
 TEST(Geluid, TheClipPlaysFromMemoryAsynchronouslyAndTheOneBeforeStopsFirst) {
     korvex::test::TempFolder map;
     const QByteArray a("RIFF\x04\0\0\0WAVEa", 13), b("RIFF\x04\0\0\0WAVEb", 13);
-    const std::pair<const char*, QByteArray> clips[] = {{"A", a}, {"B", b}, {"GEEN", "MZ"}};
-    for (const auto& [naam, inhoud] : clips) {
-        QFile clip(map.file(naam));
-        ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
-        clip.write(inhoud);
-    }
-    const auto systeem = korvex::QtPlatform::speelGeluid;
-    korvex::QtPlatform::speelGeluid = [](const wchar_t* geluid, unsigned vlaggen) {
+    for (const auto& [naam, inhoud] : {std::pair{"A", a}, std::pair{"B", b}, std::pair{"GEEN", QByteArray("MZ")}})
+        korvex::test::Schrijf(map.file(naam), inhoud);
+    static std::vector<std::pair<QByteArray, unsigned>> aanroepen;
+    const auto systeem = std::exchange(korvex::QtPlatform::speelGeluid, [](const wchar_t* g, unsigned v) {
         // The memory must still hold the clip at the call.
-        aanroepen.emplace_back(geluid ? QByteArray(reinterpret_cast<const char*>(geluid), 13)
-                                      : QByteArray(),
-                               vlaggen);
+        aanroepen.emplace_back(g ? QByteArray(reinterpret_cast<const char*>(g), 13) : QByteArray(), v);
         return 1;
-    };
+    });
     {
         korvex::QtPlatform platform;
-        platform.playSound(map.file("A"));
-        platform.playSound(map.file("ONTBREEKT"));
-        platform.playSound(map.file("GEEN"));  // no WAVE clip: silent
-        platform.playSound(map.file("B"));
+        for (const char* clip : {"A", "ONTBREEKT", "GEEN", "B"}) platform.playSound(map.file(clip));
     }
     korvex::QtPlatform::speelGeluid = systeem;
-    // SND_ASYNC | SND_NODEFAULT | SND_MEMORY; the last stop ends the clip
-    // before the platform gives up its memory.
-    const std::vector<std::pair<QByteArray, unsigned>> verwacht = {
-        {a, 0x7u}, {QByteArray(), 0u}, {b, 0x7u}, {QByteArray(), 0u}};
-    EXPECT_EQ(aanroepen, verwacht);
+    // SND_ASYNC | SND_NODEFAULT | SND_MEMORY; a missing or non-WAVE clip is
+    // silent; the last stop ends the clip before its memory is given up.
+    EXPECT_EQ(aanroepen, (std::vector<std::pair<QByteArray, unsigned>>{
+                             {a, 0x7u}, {QByteArray(), 0u}, {b, 0x7u}, {QByteArray(), 0u}}));
 }
 #endif
