@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QSaveFile>
 
 namespace korvex::test {
@@ -66,25 +65,19 @@ bool HttpPeer::makeCertificate(QString* error) const {
         return fail(cnf.errorString());
     cnf.close();
 
-    QProcess openssl;
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-config"),
-                   config, QStringLiteral("-newkey"), QStringLiteral("ec"),
-                   QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:P-256"),
-                   QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
-                   QStringLiteral("-keyout"), keyFile(), QStringLiteral("-out"),
-                   certificateFile()});
-    if (!openssl.waitForStarted(10000))
+    HostProcess openssl(QProcess::MergedChannels);
+    if (!openssl.start(QStringLiteral("openssl"),
+                       {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-config"),
+                        config, QStringLiteral("-newkey"), QStringLiteral("ec"),
+                        QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:P-256"),
+                        QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
+                        QStringLiteral("-keyout"), keyFile(), QStringLiteral("-out"),
+                        certificateFile()}))
         return fail(QStringLiteral("openssl did not start (") + openssl.errorString() +
                     QStringLiteral("); apt-get install openssl"));
-    if (!openssl.waitForFinished(30000)) {
-        openssl.kill();
-        openssl.waitForFinished(3000);
-        return fail(QStringLiteral("openssl did not finish"));
-    }
-    const QString output = QString::fromLocal8Bit(openssl.readAll()).trimmed();
-    if (openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0)
+    if (!openssl.waitForFinished(30000)) return fail(QStringLiteral("openssl did not finish"));
+    const QString output = QString::fromLocal8Bit(openssl.readAllStandardOutput()).trimmed();
+    if (openssl.exitCode() != 0)
         return fail(QStringLiteral("openssl failed (exit code %1): %2")
                         .arg(openssl.exitCode())
                         .arg(output));

@@ -12,17 +12,17 @@ bool PeerProcess::start(const QString& script, const QStringList& arguments, QSt
         return false;
     };
     if (isRunning()) return true;
-    process_ = std::make_unique<QProcess>();
     // The peer's complaints belong in the test output.
-    process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_->start(QStringLiteral(KORVEX_PYTHON),
-                    QStringList{QStringLiteral(KORVEX_TESTS_DIR "/peers/") + script} + arguments +
-                        QStringList{QStringLiteral("--exit-on-stdin-eof")});
-    if (!process_->waitForStarted(5000)) return fail(process_->errorString());
+    process_ = std::make_unique<HostProcess>(QProcess::ForwardedErrorChannel);
+    if (!process_->start(QStringLiteral(KORVEX_PYTHON),
+                         QStringList{QStringLiteral(KORVEX_TESTS_DIR "/peers/") + script} +
+                             arguments + QStringList{QStringLiteral("--exit-on-stdin-eof")},
+                         5000))
+        return fail(process_->errorString());
 
     QDeadlineTimer deadline(10000);
     while (!process_->canReadLine()) {
-        if (deadline.hasExpired() || process_->state() != QProcess::Running)
+        if (deadline.hasExpired() || !process_->isRunning())
             return fail(script + QStringLiteral(" did not report its port"));
         process_->waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
     }
@@ -38,14 +38,11 @@ bool PeerProcess::start(const QString& script, const QStringList& arguments, QSt
 
 void PeerProcess::stop() {
     if (!process_) return;
-    if (process_->state() != QProcess::NotRunning) {
+    if (process_->isRunning()) {
         process_->closeWriteChannel();  // the peer exits when its input ends
-        if (!process_->waitForFinished(3000)) {
-            process_->kill();
-            process_->waitForFinished(3000);
-        }
+        process_->waitForFinished(3000);
     }
-    process_.reset();
+    process_.reset();  // kills what is still running
 }
 
 }  // namespace korvex::test

@@ -6,6 +6,8 @@
 #include <QTcpSocket>
 #include <memory>
 
+#include "tests/support/HostProcess.h"
+
 namespace korvex::test {
 
 // A port on 127.0.0.1 where nothing listens for as long as the socket lives:
@@ -25,11 +27,11 @@ class PeerProcess {
     // (blocking, no event loop needed); false (and *error) on failure.
     bool start(const QString& script, const QStringList& arguments, QString* error);
     void stop();
-    bool isRunning() const { return process_ && process_->state() == QProcess::Running; }
+    bool isRunning() const { return process_ && process_->isRunning(); }
     quint16 port() const { return port_; }
 
   private:
-    std::unique_ptr<QProcess> process_;
+    std::unique_ptr<HostProcess> process_;
     quint16 port_ = 0;
 };
 

@@ -1,7 +1,6 @@
 #include <openssl/evp.h>
 
 #include <QFileInfo>
-#include <QProcess>
 #include <memory>
 
 #include "tests/support/Bestanden.h"
@@ -153,9 +152,10 @@ TEST_F(Ondertekend, ZonderSleutelTeltGeenHandtekening) {
 
 // The maker's tool, run as a maker would, against the program's own check.
 QByteArray signUpdate(const QStringList& argumenten, int* code = nullptr) {
-    QProcess tool;
-    tool.start(QStringLiteral(KORVEX_TESTS_DIR "/../tools/sign-update"), argumenten);
-    if (!tool.waitForFinished(30000)) return QByteArray();
+    HostProcess tool;
+    if (!tool.start(QStringLiteral(KORVEX_TESTS_DIR "/../tools/sign-update"), argumenten) ||
+        !tool.waitForFinished(30000))
+        return QByteArray();
     if (code) *code = tool.exitCode();
     return tool.readAllStandardOutput();
 }

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The Windows pass of the test command: the libraries (cached), the Windows
+# build that reaches SQL Server through the host's FreeTDS the way Wine's
+# odbc32 hands it on, and every test of it under Wine, in a fresh prefix
+# made by this run, without a display (Wine's null graphics driver, Qt's
+# offscreen platform).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+build="${KORVEX_WINDOWS_BUILD:-$root/build-wine}"
+started=$(date +%s)
+say() { echo "[windows-test $(( $(date +%s) - started ))s] $*" >&2; }
+
+KORVEX_WINDOWS_BUILD="$build" "$root/tools/windows/build.sh" -DKORVEX_ODBC_DRIVER=FreeTDS >/dev/null
+say "built into $build"
+
+export WINEPREFIX="$build/wine-prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+DISPLAY= wineboot -i >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
+# One server for the whole run instead of one per test program.
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+say "prefix ready"
+
+status=0
+DISPLAY= ctest --test-dir "$build" --output-on-failure --no-tests=error \
+  -j "${KORVEX_WINDOWS_TEST_JOBS:-2}" "$@" || status=$?
+say "tests done (status $status)"
+exit "$status"
