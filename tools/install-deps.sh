@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev
   python3 python3-pyftpdlib curl
   binutils-mingw-w64-x86-64
+  # The Windows build's tests run under Wine.
+  wine wine64
   xvfb xauth python3-xlib fonts-dejavu-core
   # Stand-ins for the families the windows name, of the same widths:
   # Arial, Calibri, Tahoma; Segoe UI has none, Open Sans comes closest.
