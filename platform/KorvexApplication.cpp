@@ -14,6 +14,12 @@ KorvexApplication::KorvexApplication(int& argc, char** argv) : QApplication(argc
     // stand-ins of the same metrics under the desktop's own aliases.
     QFont::insertSubstitutions(QStringLiteral("Segoe UI"),
                                {QStringLiteral("Selawik"), QStringLiteral("Open Sans")});
+#ifdef _WIN32
+    // Every Windows has these; a Windows without them (Wine, a stripped
+    // image) would otherwise draw the script manager in its serif default.
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("Calibri"), QStringLiteral("Carlito"));
+#endif
 }
 
 QString KorvexApplication::GeenBeeldscherm() {
