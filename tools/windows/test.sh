@@ -18,13 +18,17 @@ wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
 DISPLAY= wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
-# One server for the whole run instead of one per test program.
-wineserver -p
+# One server for the whole run instead of one per test program; it can
+# only be made persistent once the one that set up the prefix has ended.
+wineserver -w
+wineserver -p || { say "wineserver -p failed"; exit 1; }
 trap 'wineserver -k 2>/dev/null || true' EXIT
 say "prefix ready"
 
 status=0
-DISPLAY= ctest --test-dir "$build" --output-on-failure --no-tests=error \
+# The test programs are listed before their environment applies, so the
+# offscreen platform is set for the whole run.
+DISPLAY= QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure --no-tests=error \
   -j "${KORVEX_WINDOWS_TEST_JOBS:-2}" "$@" || status=$?
 say "tests done (status $status)"
 exit "$status"

@@ -15,6 +15,11 @@ if [ "${1:-}" = --runtime ]; then
   export WINEPATH="$runtime${WINEPATH:+;$WINEPATH}" QT_PLUGIN_PATH="$runtime"
   shift 2
 fi
+# Wine keeps the host's QT_* variables from Windows programs and hands on
+# WINEQT_* under the plain name instead.
+while IFS= read -r name; do
+  export "WINE$name=${!name}"
+done < <(compgen -e | grep '^QT_' || true)
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export WINEDEBUG=${WINEDEBUG:--all}
 
