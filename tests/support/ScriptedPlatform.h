@@ -7,6 +7,13 @@
 
 #include "platform/Platform.h"
 
+#include <ostream>
+
+// A failed comparison shows QStrings as their text, not as UTF-16 units.
+inline void PrintTo(const QString& tekst, std::ostream* os) {
+    *os << '"' << tekst.toStdString() << '"';
+}
+
 namespace korvex::test {
 
 // A dialog as the operator would have seen it.

@@ -20,6 +20,13 @@ namespace korvex::test {
 
 inline const QString kManifestPad = QStringLiteral("/fernaxo/KorvexSQL/Updates.txt");
 inline const QString kWebsite = QStringLiteral("http://www.voorbeeld.invalid/");
+// The updater a default build starts, up to its argument: the installer's
+// path in the system's own separators between apostrophes.
+#ifdef _WIN32
+inline const QString kUpdaterStart = QStringLiteral("KorvexUpdater.exe '");
+#else
+inline const QString kUpdaterStart = QStringLiteral("KorvexUpdater '");
+#endif
 
 // A complete reply with the body's length.
 inline QByteArray Antwoord(const QByteArray& body, const QByteArray& status = "200 OK") {

@@ -82,7 +82,7 @@ class Ondertekend : public UpdateTest {
             EXPECT_EQ(dialoog.kind, DialogKind::Information);
             EXPECT_EQ(platform.quitRequests, 1);
             EXPECT_EQ(platform.started,
-                      QStringList{folder.path() + "KorvexUpdater '" + doel() + "'"});
+                      QStringList{folder.path() + kUpdaterStart + QDir::toNativeSeparators(doel()) + "'"});
             EXPECT_EQ(Lees(doel()), HttpPeer::patternBytes(3000));
             return true;
         }

@@ -23,6 +23,10 @@ wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
 wineserver -w
 wineserver -p || { say "wineserver -p failed"; exit 1; }
 trap 'wineserver -k 2>/dev/null || true' EXIT
+# Wine's own services start with the first program and inherit its output;
+# started here instead, by a shell waiting on input that ends with this run,
+# they keep no test's pipe open after the test has ended.
+coproc keeper { exec wine cmd >/dev/null 2>&1; }
 say "prefix ready"
 
 status=0

@@ -25,6 +25,8 @@ export WINEDEBUG=${WINEDEBUG:--all}
 
 # The launcher ends when its input closes: when this script ends, even killed.
 coproc launcher { exec /usr/bin/python3 "$here/../host-launcher.py" --exit-on-stdin-eof; }
+# Bash forgets a coprocess's PID once it has ended.
+launcher_pid=$launcher_PID
 if ! read -r -t 30 word port token <&"${launcher[0]}" || [ "$word" != PORT ]; then
   echo "wine-run: the host launcher did not start" >&2
   exit 1
@@ -33,5 +35,5 @@ export KORVEX_HOST_LAUNCHER="$port $token"
 wine "$@"
 status=$?
 exec {launcher[1]}>&-
-wait "$launcher_PID" 2>/dev/null
+wait "$launcher_pid" 2>/dev/null
 exit "$status"
