@@ -31,6 +31,10 @@ import subprocess
 import sys
 import threading
 
+# The test peers' way to end with the run that started them.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "peers"))
+from peerutil import exit_with_stdin  # noqa: E402
+
 WINDOWS_PATH = re.compile(r"^[A-Za-z]:[\\/]")
 
 
@@ -138,13 +142,7 @@ def main():
     token = secrets.token_hex(16)
     print("PORT %d %s" % (server.getsockname()[1], token), flush=True)
     if "--exit-on-stdin-eof" in sys.argv[1:]:
-        def watch():
-            try:
-                while sys.stdin.buffer.read(4096):
-                    pass
-            finally:
-                os._exit(0)
-        threading.Thread(target=watch, daemon=True).start()
+        exit_with_stdin()
     while True:
         conn, _ = server.accept()
         threading.Thread(target=serve, args=(conn, token), daemon=True).start()
