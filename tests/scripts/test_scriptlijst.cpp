@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QSet>
 
 #include "scripts/ScriptBestand.h"
@@ -130,9 +131,9 @@ TEST(ScriptBestand, FileIsReadWithItsMarkAndEveryLineEndsInCrLf) {
     EXPECT_TRUE(gelezen.endsWith("x\r\ny\r\n"));
 
     EXPECT_EQ(FoutVan([&] { ScriptBestand::LeesOpdracht(map.file("weg.sql")); }),
-              "Het bestand \"" + map.file("weg.sql") + "\" bestaat niet.");
+              "Het bestand \"" + QDir::toNativeSeparators(map.file("weg.sql")) + "\" bestaat niet.");
     EXPECT_EQ(FoutVan([&] { ScriptBestand::LeesOpdracht(map.path() + "."); }),
-              "\"" + map.path() + ".\" is geen gewoon bestand.");
+              "\"" + QDir::toNativeSeparators(map.path()) + ".\" is geen gewoon bestand.");
 }
 
 TEST(ScriptBestand, TextTheDriverWouldCutOrMisreadIsNamed) {

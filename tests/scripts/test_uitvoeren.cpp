@@ -161,7 +161,9 @@ TEST_F(Uitvoeren, NeeSendsNothingAndAnUnreadableChoiceOnlyReports) {
     QFile::remove(Lokaal("3-1-3.sql"));
     venster->ScriptUitvoerenClick();
     EXPECT_TRUE(platform.dialogs.empty());
-    EXPECT_EQ(Status(), "Het bestand \"" + QDir::cleanPath(Lokaal("3-1-3.sql")) + "\" bestaat niet.");
+    EXPECT_EQ(Status(), "Het bestand \"" +
+                            QDir::toNativeSeparators(QDir::cleanPath(Lokaal("3-1-3.sql"))) +
+                            "\" bestaat niet.");
     EXPECT_TRUE(Verzonden().isEmpty());
 }
 
