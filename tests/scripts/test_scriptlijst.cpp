@@ -130,8 +130,9 @@ TEST(ScriptBestand, FileIsReadWithItsMarkAndEveryLineEndsInCrLf) {
     EXPECT_EQ(gelezen.size(), (1 << 20) - 1 + 2 + 1 + 2);
     EXPECT_TRUE(gelezen.endsWith("x\r\ny\r\n"));
 
-    EXPECT_EQ(FoutVan([&] { ScriptBestand::LeesOpdracht(map.file("weg.sql")); }),
-              "Het bestand \"" + QDir::toNativeSeparators(map.file("weg.sql")) + "\" bestaat niet.");
+    EXPECT_EQ(
+        FoutVan([&] { ScriptBestand::LeesOpdracht(map.file("weg.sql")); }),
+        "Het bestand \"" + QDir::toNativeSeparators(map.file("weg.sql")) + "\" bestaat niet.");
     EXPECT_EQ(FoutVan([&] { ScriptBestand::LeesOpdracht(map.path() + "."); }),
               "\"" + QDir::toNativeSeparators(map.path()) + ".\" is geen gewoon bestand.");
 }

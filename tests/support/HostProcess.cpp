@@ -93,12 +93,16 @@ bool HostProcess::readFrames(int msecs) {
         const QByteArray data = received_.mid(5, qsizetype(length));
         received_.remove(0, 5 + qsizetype(length));
         switch (kind) {
-            case 'S': started_ = true; break;
+            case 'S':
+                started_ = true;
+                break;
             case 'F':
                 error_ = QStringLiteral("host launcher: ") + QString::fromUtf8(data);
                 finished_ = true;
                 break;
-            case 'O': output_ += data; break;
+            case 'O':
+                output_ += data;
+                break;
             case 'E':
                 // Complaints of the program belong in the test output.
                 if (mode_ == QProcess::ForwardedErrorChannel ||
@@ -114,7 +118,8 @@ bool HostProcess::readFrames(int msecs) {
                 finished_ = true;
                 break;
             }
-            default: break;
+            default:
+                break;
         }
     }
     return true;
@@ -153,13 +158,16 @@ bool HostProcess::waitForReadyRead(int msecs) {
 }
 
 void HostProcess::closeWriteChannel() {
-    if (local()) local_->closeWriteChannel();
-    else sendFrame('C');
+    if (local())
+        local_->closeWriteChannel();
+    else
+        sendFrame('C');
 }
 
 bool HostProcess::waitForFinished(int msecs) {
     if (local()) {
-        const bool ended = local_->state() == QProcess::NotRunning || local_->waitForFinished(msecs);
+        const bool ended =
+            local_->state() == QProcess::NotRunning || local_->waitForFinished(msecs);
         if (ended && local_->exitStatus() == QProcess::NormalExit) exitCode_ = local_->exitCode();
         return ended;
     }

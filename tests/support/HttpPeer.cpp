@@ -66,13 +66,13 @@ bool HttpPeer::makeCertificate(QString* error) const {
     cnf.close();
 
     HostProcess openssl(QProcess::MergedChannels);
-    if (!openssl.start(QStringLiteral("openssl"),
-                       {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-config"),
-                        config, QStringLiteral("-newkey"), QStringLiteral("ec"),
-                        QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:P-256"),
-                        QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
-                        QStringLiteral("-keyout"), keyFile(), QStringLiteral("-out"),
-                        certificateFile()}))
+    if (!openssl.start(
+            QStringLiteral("openssl"),
+            {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-config"), config,
+             QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+             QStringLiteral("ec_paramgen_curve:P-256"), QStringLiteral("-nodes"),
+             QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-keyout"), keyFile(),
+             QStringLiteral("-out"), certificateFile()}))
         return fail(QStringLiteral("openssl did not start (") + openssl.errorString() +
                     QStringLiteral("); apt-get install openssl"));
     if (!openssl.waitForFinished(30000)) return fail(QStringLiteral("openssl did not finish"));

@@ -3,11 +3,10 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <ostream>
 #include <vector>
 
 #include "platform/Platform.h"
-
-#include <ostream>
 
 // A failed comparison shows QStrings as their text, not as UTF-16 units.
 inline void PrintTo(const QString& tekst, std::ostream* os) {

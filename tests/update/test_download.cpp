@@ -66,7 +66,8 @@ class Download : public UpdateTest {
         EXPECT_EQ(platform.dialogs[0].text,
                   QStringLiteral("Zelvo Korvex® Fernaxo gaat nu starten"));
         EXPECT_EQ(platform.quitRequests, 1);
-        EXPECT_EQ(platform.started, QStringList{folder.path() + kUpdaterStart + QDir::toNativeSeparators(doel()) + "'"});
+        EXPECT_EQ(platform.started, QStringList{folder.path() + kUpdaterStart +
+                                                QDir::toNativeSeparators(doel()) + "'"});
         EXPECT_EQ(Lees(doel()), HttpPeer::patternBytes(3000));
     }
     void verwachtNietsGeinstalleerd() {

@@ -81,8 +81,8 @@ class Ondertekend : public UpdateTest {
         if (dialoog.text == u"Zelvo Korvex® Fernaxo gaat nu starten") {
             EXPECT_EQ(dialoog.kind, DialogKind::Information);
             EXPECT_EQ(platform.quitRequests, 1);
-            EXPECT_EQ(platform.started,
-                      QStringList{folder.path() + kUpdaterStart + QDir::toNativeSeparators(doel()) + "'"});
+            EXPECT_EQ(platform.started, QStringList{folder.path() + kUpdaterStart +
+                                                    QDir::toNativeSeparators(doel()) + "'"});
             EXPECT_EQ(Lees(doel()), HttpPeer::patternBytes(3000));
             return true;
         }
