@@ -310,7 +310,12 @@ TEST_F(InstellingenOpslagTest, FailedWriteLeavesThePreviousFileWhole) {
     Run([](Velden& v) { v.vkmid = QStringLiteral("42"); });
     EXPECT_TRUE(geschreven);
     EXPECT_TRUE(Lees(pad).contains("<P_VKMID_Text>42</P_VKMID_Text>"));
+#ifdef _WIN32
+    // Windows keeps one read-only attribute, which Qt shows for every class alike.
+    EXPECT_EQ(QFile::permissions(pad) & 0x7077, 0x6066);
+#else
     EXPECT_EQ(QFile::permissions(pad) & 0x7077, rechten);
+#endif
 
     // The program folder cannot be made: a file has its name.
     Schrijf(tmp.file(QStringLiteral("blok")), "inhoud");
