@@ -32,6 +32,10 @@ DRAIN_SECONDS = 10.0
 # How long a gate may stay shut: a test that forgot to open it fails then
 # instead of hanging.
 GATE_SECONDS = 60.0
+# A relative gate names a file beside the rules file: a test under Wine
+# knows the folder only by its Windows path, which the launcher translates
+# as an argument but not inside the rules.
+GATE_DIR = "."
 
 NOT_FOUND = b"HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"
 
@@ -286,6 +290,7 @@ class Connection:
         """Holds the response until the file exists: the test opens the gate
         when it has seen what it waits for, so no guess of a pause decides."""
         deadline = time.monotonic() + GATE_SECONDS
+        path = os.path.join(GATE_DIR, path)
         while not os.path.exists(path):
             if time.monotonic() >= deadline:
                 raise BadRule("the gate %r was not opened within %d s" % (path, GATE_SECONDS))
@@ -383,6 +388,8 @@ def main():
     ap.add_argument("--port", type=int, default=0, metavar="N")
     ap.add_argument("--exit-on-stdin-eof", action="store_true")
     args = ap.parse_args()
+    global GATE_DIR
+    GATE_DIR = os.path.dirname(os.path.abspath(args.rules))
     if bool(args.cert) != bool(args.key):
         ap.error("--cert and --key go together")
 

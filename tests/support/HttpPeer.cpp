@@ -58,7 +58,8 @@ bool HttpPeer::makeCertificate(QString* error) const {
         "[dn]\n"
         "CN = 127.0.0.1\n"
         "[ext]\n"
-        "subjectAltName = IP:127.0.0.1\n"
+        // Schannel's name check reads DNS names only.
+        "subjectAltName = IP:127.0.0.1, DNS:127.0.0.1\n"
         "basicConstraints = critical, CA:FALSE\n"
         "subjectKeyIdentifier = hash\n";
     if (!cnf.open(QIODevice::WriteOnly) || cnf.write(text) != text.size())
@@ -192,7 +193,7 @@ QString HttpPeer::gatePath(const QString& name) const {
 
 QJsonObject HttpPeer::gate(const QString& name) const {
     QFile::remove(gatePath(name));
-    return {{QStringLiteral("wait_for"), gatePath(name)}};
+    return {{QStringLiteral("wait_for"), QStringLiteral("gate-") + name}};
 }
 
 void HttpPeer::openGate(const QString& name) const {

@@ -293,7 +293,9 @@ TEST_F(Download, ZonderGrootteOfBijEenFoutBlijftNietsAchter) {
          Kop(3000),
          {HttpPeer::raw(Kop(3000)), HttpPeer::pattern(1000), HttpPeer::sleepMs(100),
           HttpPeer::reset()},
-         "404 Recv failure: Connection reset by peer"},
+         // Wine hands the peer's reset on as an orderly close.
+         OnderWine() ? "404 transfer closed with 2000 bytes remaining to read"
+                     : "404 Recv failure: Connection reset by peer"},
         {"get_401", Kop(3), {HttpPeer::raw(Antwoord("abc", "401 Nee"))}, "401 Nee"},
         {"get_short", Kop(3), {HttpPeer::raw(Antwoord("ab"))}, "200 OK"},
     };
