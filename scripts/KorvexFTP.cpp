@@ -423,7 +423,9 @@ void TFKorvexFTP::haalNieuwOp(const QString& naam, const QString& pad) {
     FTP.fetch(naam, deel.fileName(), true, true);
     deel.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                         QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    if (!QFile::rename(deel.fileName(), pad))
+    // Through the temporary file itself: its close() keeps the file open,
+    // and Windows moves no file that is open; only it can let go first.
+    if (!deel.rename(pad))
         throw KorvexError(QStringLiteral("Het opgehaalde script kan niet als \"%1\" worden "
                                          "bewaard.")
                               .arg(QDir::toNativeSeparators(pad)));
