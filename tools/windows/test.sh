@@ -2,8 +2,9 @@
 # The Windows pass of the test command: the libraries (cached), the Windows
 # build that reaches SQL Server through the host's FreeTDS the way Wine's
 # odbc32 hands it on, and every test of it under Wine, in a fresh prefix
-# made by this run, without a display (Wine's null graphics driver, Qt's
-# offscreen platform).
+# made by this run, without a display: Qt's offscreen platform, and no
+# graphics driver for Wine (Debian's Wine 8 has no loadable null driver, so
+# the one it is asked for fails to load and none is used).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="${KORVEX_WINDOWS_BUILD:-$root/build-wine}"
