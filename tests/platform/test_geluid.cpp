@@ -46,7 +46,7 @@ struct Spelers : QObject {
 bool wachtOp(const std::function<bool()>& klaar) {
     QElapsedTimer waited;
     waited.start();
-    while (!klaar() && waited.elapsed() < 3000)
+    while (!klaar() && waited.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     return klaar();
 }
