@@ -42,7 +42,7 @@ struct Spelers : QObject {
     QList<QPointer<QObject>> kinderen;
 };
 
-// Runs the event loop until the condition holds or 3 s have passed.
+// Runs the event loop until the condition holds or 10 s have passed.
 bool wachtOp(const std::function<bool()>& klaar) {
     QElapsedTimer waited;
     waited.start();
