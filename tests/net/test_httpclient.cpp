@@ -179,8 +179,8 @@ TEST_P(HttpFailureRule, DecidesSuccessAndCarriesStatusAndReason) {
     EXPECT_EQ(u.status, g.status);
     if (g.deel) {
         // Wine hands a peer's reset on as an orderly close.
-        const bool alsSluiting = OnderWine() && g.reden == "reset" &&
-                                 u.reden.contains("bytes remaining");
+        const bool alsSluiting =
+            OnderWine() && g.reden == "reset" && u.reden.contains("bytes remaining");
         EXPECT_TRUE(u.reden.contains(g.reden) || alsSluiting) << u.reden.toStdString();
     } else {
         EXPECT_EQ(u.reden, g.reden);
