@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QSaveFile>
 
@@ -193,7 +194,8 @@ QString HttpPeer::gatePath(const QString& name) const {
 
 QJsonObject HttpPeer::gate(const QString& name) const {
     QFile::remove(gatePath(name));
-    return {{QStringLiteral("wait_for"), QStringLiteral("gate-") + name}};
+    // Its file name only: the peer finds it beside its rules file.
+    return {{QStringLiteral("wait_for"), QFileInfo(gatePath(name)).fileName()}};
 }
 
 void HttpPeer::openGate(const QString& name) const {
