@@ -13,6 +13,8 @@ packages=(
   binutils-mingw-w64-x86-64
   # The Windows build's tests run under Wine.
   wine wine64
+  # The installer (makensis) and the window caption check of its run (xprop).
+  nsis x11-utils
   xvfb xauth python3-xlib fonts-dejavu-core
   # Stand-ins for the families the windows name, of the same widths:
   # Arial, Calibri, Tahoma; Segoe UI has none, Open Sans comes closest.
