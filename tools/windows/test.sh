@@ -36,4 +36,10 @@ status=0
 DISPLAY= QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure --no-tests=error \
   -j "${KORVEX_WINDOWS_TEST_JOBS:-2}" "$@" || status=$?
 say "tests done (status $status)"
+wineserver -k 2>/dev/null || true
+
+# The installer and the self-update road, in a prefix and on a display of
+# their own.
+"$root/tools/windows/setup-test.sh" || status=$?
+say "installer run done (status $status)"
 exit "$status"
