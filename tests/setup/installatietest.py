@@ -228,6 +228,14 @@ class Installatietest(Rooktest):
         self.check(self.setup(self.args.old, MAP) == 0, "the install into %s failed" % MAP)
         self.start_program(MAP)
         main = self.hoofdscherm(self.args.old_version, 60)
+        # Not over the running program: silently the installer waits, then gives up.
+        exe = os.path.join(self.unix(MAP), "KorvexSQL.exe")
+        with open(exe, "rb") as f:
+            running = f.read()
+        self.check(self.setup(self.args.new, MAP) == 3,
+                   "the installer did not give up on the running KorvexSQL.exe with status 3")
+        with open(exe, "rb") as f:
+            self.check(f.read() == running, "the installer replaced the running KorvexSQL.exe")
         self.afsluiten(main)
         kept = self.stored(MAP)
         self.check(self.setup(self.args.new, MAP) == 0, "the upgrade ended with an error")
