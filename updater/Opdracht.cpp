@@ -6,7 +6,9 @@ namespace korvex::updater {
 
 namespace {
 
-bool IsBlanco(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool IsBlanco(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
 
 // A path API's answer, grown until it fits; empty on failure.
 template <typename Api>
@@ -25,9 +27,8 @@ std::wstring Vraag(Api api) {
 }
 
 std::wstring VolledigPad(const std::wstring& pad) {
-    return Vraag([&](wchar_t* buf, DWORD n) {
-        return GetFullPathNameW(pad.c_str(), n, buf, nullptr);
-    });
+    return Vraag(
+        [&](wchar_t* buf, DWORD n) { return GetFullPathNameW(pad.c_str(), n, buf, nullptr); });
 }
 
 std::wstring LangPad(const std::wstring& pad) {
@@ -68,8 +69,7 @@ std::optional<std::wstring> ControleerInstallatiebestand(const std::wstring& pad
     if (scheiding == std::wstring::npos || scheiding + 1 == volledig.size()) return std::nullopt;
     const std::wstring naam = volledig.substr(scheiding + 1);
     // A colon past the drive would name a stream of the file, not the file.
-    if (naam.find(L':') != std::wstring::npos || naam == L"." || naam == L"..")
-        return std::nullopt;
+    if (naam.find(L':') != std::wstring::npos || naam == L"." || naam == L"..") return std::nullopt;
     if (!ZelfdePad(volledig.substr(0, scheiding), map)) return std::nullopt;
 
     for (const std::wstring* deel : {&map, &volledig}) {

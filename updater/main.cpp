@@ -2,6 +2,7 @@
 // then starts the program again. It runs from a copy outside the program
 // folder, so that the installer can replace this file too.
 #include <windows.h>
+// After windows.h, which it builds on.
 #include <tlhelp32.h>
 
 #include <cwchar>
@@ -31,13 +32,13 @@ void Melding(const std::wstring& tekst) {
 
 std::wstring Systeemfout(DWORD code) {
     wchar_t* tekst = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&tekst), 0, nullptr);
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&tekst), 0, nullptr);
     std::wstring uit = tekst ? tekst : L"";
     if (tekst) LocalFree(tekst);
-    while (!uit.empty() && (uit.back() == L'\n' || uit.back() == L'\r' || uit.back() == L' ' ||
-                            uit.back() == L'.'))
+    while (!uit.empty() &&
+           (uit.back() == L'\n' || uit.back() == L'\r' || uit.back() == L' ' || uit.back() == L'.'))
         uit.pop_back();
     return uit.empty() ? L"foutcode " + std::to_wstring(code) : uit;
 }
@@ -70,8 +71,8 @@ bool Start(const std::wstring& programma, std::wstring opdrachtregel, const wcha
            PROCESS_INFORMATION& pi, DWORD& fout) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
-    if (CreateProcessW(programma.c_str(), opdrachtregel.data(), nullptr, nullptr, FALSE, 0,
-                       nullptr, map, &si, &pi))
+    if (CreateProcessW(programma.c_str(), opdrachtregel.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       map, &si, &pi))
         return true;
     fout = GetLastError();
     return false;
@@ -80,8 +81,7 @@ bool Start(const std::wstring& programma, std::wstring opdrachtregel, const wcha
 // Copies left by earlier updates; one still running keeps its file.
 void RuimOudeKopieenOp(const std::wstring& temp) {
     WIN32_FIND_DATAW gevonden;
-    HANDLE zoek =
-        FindFirstFileW((temp + kKopieVoorvoegsel + L"*").c_str(), &gevonden);
+    HANDLE zoek = FindFirstFileW((temp + kKopieVoorvoegsel + L"*").c_str(), &gevonden);
     if (zoek == INVALID_HANDLE_VALUE) return;
     do {
         if (!(gevonden.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
@@ -108,8 +108,8 @@ bool LooptNog(const std::vector<std::wstring>& paden) {
         wchar_t beeld[MAX_PATH * 4];
         DWORD n = MAX_PATH * 4;
         DWORD code = 0;
-        if (QueryFullProcessImageNameW(proces, 0, beeld, &n) &&
-            GetExitCodeProcess(proces, &code) && code == STILL_ACTIVE) {
+        if (QueryFullProcessImageNameW(proces, 0, beeld, &n) && GetExitCodeProcess(proces, &code) &&
+            code == STILL_ACTIVE) {
             for (const std::wstring& pad : paden)
                 if (ZelfdePad(std::wstring(beeld, n), pad)) loopt = true;
         }
@@ -125,8 +125,9 @@ int EersteStart(const std::wstring& installatiebestand) {
     wchar_t temp[MAX_PATH + 1];
     const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
     if (eigen.empty() || n == 0 || n > MAX_PATH) {
-        Melding(L"Het updateprogramma vindt de tijdelijke map van Windows niet. Er wordt niets "
-                L"ge\u00efnstalleerd.");
+        Melding(
+            L"Het updateprogramma vindt de tijdelijke map van Windows niet. Er wordt niets "
+            L"ge\u00efnstalleerd.");
         return 3;
     }
     const std::wstring tempMap(temp, n);
@@ -216,12 +217,16 @@ int Installeer(const std::wstring& installatiebestand, const std::wstring& progr
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const auto pad = PadUitOpdrachtregel(GetCommandLineW());
     if (!pad) {
-        Melding(L"Het updateprogramma wordt door Zelvo Korvex gestart met het pad van een "
-                L"installatiebestand tussen apostrofs, en kreeg dat niet mee. Er wordt niets "
-                L"ge\u00efnstalleerd.");
+        Melding(
+            L"Het updateprogramma wordt door Zelvo Korvex gestart met het pad van een "
+            L"installatiebestand tussen apostrofs, en kreeg dat niet mee. Er wordt niets "
+            L"ge\u00efnstalleerd.");
         return 2;
     }
     const std::wstring doorgegeven = Omgeving(kProgrammaMapVariabele);
+    // Not for the installer or the program started afterwards: the program's
+    // next hand-off must start a first run again.
+    SetEnvironmentVariableW(kProgrammaMapVariabele, nullptr);
     const std::wstring programmaMap = doorgegeven.empty() ? MapVan(EigenPad()) : doorgegeven;
     const auto installatiebestand = ControleerInstallatiebestand(*pad, programmaMap);
     if (!installatiebestand) {

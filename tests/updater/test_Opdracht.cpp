@@ -11,7 +11,9 @@ using namespace korvex::updater;
 
 namespace {
 
-std::wstring W(const QString& s) { return QDir::toNativeSeparators(s).toStdWString(); }
+std::wstring W(const QString& s) {
+    return QDir::toNativeSeparators(s).toStdWString();
+}
 
 }  // namespace
 
@@ -47,9 +49,9 @@ TEST(Updater, RunsOnlyARegularFileDirectlyInTempDownloads) {
     const QString programma = tmp.path() + "O'Brien met blanco/";
     ASSERT_TRUE(QDir().mkpath(programma + "TempDownloads/sub"));
     ASSERT_TRUE(QDir().mkpath(tmp.path() + "Elders"));
-    for (const QString& pad : {programma + "TempDownloads/setup nieuw.exe",
-                              programma + "TempDownloads/sub/setup.exe",
-                              tmp.path() + "Elders/setup.exe", programma + "KorvexSQL.exe"}) {
+    for (const QString& pad :
+         {programma + "TempDownloads/setup nieuw.exe", programma + "TempDownloads/sub/setup.exe",
+          tmp.path() + "Elders/setup.exe", programma + "KorvexSQL.exe"}) {
         QFile f(pad);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << pad.toStdString();
     }
@@ -77,7 +79,8 @@ TEST(Updater, RunsOnlyARegularFileDirectlyInTempDownloads) {
              std::wstring(L"setup nieuw.exe"),
              std::wstring(),
          })
-        EXPECT_FALSE(ControleerInstallatiebestand(fout, map)) << QString::fromStdWString(fout).toStdString();
+        EXPECT_FALSE(ControleerInstallatiebestand(fout, map))
+            << QString::fromStdWString(fout).toStdString();
     if (link)
         EXPECT_FALSE(ControleerInstallatiebestand(map + L"TempDownloads\\link.exe", map));
     else

@@ -17,33 +17,37 @@ work="$build/installatietest"
 server="$build/server"
 started=$(date +%s)
 say() { echo "[setup-test $(( $(date +%s) - started ))s] $*" >&2; }
+# The builds' output goes to a log, shown when a step fails.
+log="$build/setup-test.log"
+stil() { "$@" >>"$log" 2>&1 || { tail -n 40 "$log" >&2; say "failed: $*"; exit 1; }; }
 
 sdk="$("$root/tools/windows/build-sdk.sh" | tail -n 1)"
 mkdir -p "$build"
+: >"$log"
 sleutel="$build/testsleutel.pem"
 [ -f "$sleutel" ] || "$root/tools/sign-update" keygen "$sleutel" >/dev/null
 publiek="$("$root/tools/sign-update" public "$sleutel")"
 rm -rf "$server" && mkdir -p "$server"
 
 versie() {
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  stil cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DKORVEX_WINDOWS_SDK="$sdk" -DQT_HOST_PATH=/usr \
     -DKORVEX_BUILD_TESTS=OFF -DKORVEX_BUILD_BENCH=OFF -DKORVEX_ODBC_DRIVER=FreeTDS \
     -DKORVEX_UPDATE_FILE_URL="http://127.0.0.1:$port$manifest" \
     -DKORVEX_UPDATE_PUBLIC_KEY="$publiek" -DKORVEX_VERSION="$1" \
     -DKORVEX_RELEASE_KEY="$sleutel" -DKORVEX_RELEASE_URL="http://127.0.0.1:$port${manifest%/*}" \
-    -DKORVEX_RELEASE_MANIFEST="$server/Updates.txt" >/dev/null
+    -DKORVEX_RELEASE_MANIFEST="$server/Updates.txt"
 }
 
 versie "$oud"
-cmake --build "$build" --target setup >/dev/null
+stil cmake --build "$build" --target setup
 cp "$build/KorvexSetup.exe" "$build/KorvexSetup-$oud.exe"
 say "KorvexSetup.exe $oud built"
 # The manifest the release replaces names the installed version.
 printf '[KorvexSQL]\r\nVersion=%s\r\n' "$oud" >"$server/Updates.txt"
 versie "$nieuw"
-cmake --build "$build" --target release >/dev/null
+stil cmake --build "$build" --target release
 say "release $nieuw signed into $server"
 # A second release of the same version would never be offered: refused.
 if /usr/bin/python3 "$root/tools/release.py" --setup "$build/KorvexSetup.exe" --version "$nieuw" \
