@@ -174,11 +174,7 @@ class Installatietest(Rooktest):
     # ------------------------------------------------------------ steps
 
     def prepare(self):
-        os.makedirs(self.work, exist_ok=True)
-        for name in os.listdir(self.work):
-            path = os.path.join(self.work, name)
-            if os.path.isfile(path):
-                os.remove(path)
+        self.clear_work()
         self.prefix = os.path.join(self.work, "wine-prefix")
         shutil.rmtree(self.prefix, ignore_errors=True)
 
@@ -320,8 +316,9 @@ class Installatietest(Rooktest):
         self.snapshot("klaar")
 
     def stop_all(self):
-        subprocess.run(["wineserver", "-k"], env=self.wine_env() if self.scherm else None,
-                       stderr=subprocess.DEVNULL)
+        # Whatever still runs in this run's prefix, the restarted program too.
+        if self.scherm:
+            subprocess.run(["wineserver", "-k"], env=self.wine_env(), stderr=subprocess.DEVNULL)
         super().stop_all()
 
 
@@ -336,24 +333,10 @@ def main():
                  "--peers", "--manifest-path", "--work"):
         ap.add_argument(name, required=True)
     ap.add_argument("--http-port", type=int, required=True)
-    args = ap.parse_args()
     begin = time.monotonic()
-    test = Installatietest(args)
-    try:
-        test.run()
-    except Fout as e:
-        test.fail(str(e))
-    except Exception as e:
-        test.fail("%s: %s" % (type(e).__name__, e))
-        raise
-    finally:
-        test.stop_all()
-    print("screenshots and logs: %s; %.0f s" % (test.work, time.monotonic() - begin))
-    if test.failures:
-        print("%d check(s) failed" % len(test.failures))
-        return 1
-    print("all checks passed")
-    return 0
+    status = rooktest.draai(Installatietest(ap.parse_args()))
+    print("installer run: %.0f s" % (time.monotonic() - begin))
+    return status
 
 
 if __name__ == "__main__":

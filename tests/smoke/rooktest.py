@@ -391,12 +391,16 @@ class Rooktest:
 
     # ------------------------------------------------------------ set-up
 
-    def prepare(self):
+    def clear_work(self):
+        """The work folder without the files of an earlier run."""
         os.makedirs(self.work, exist_ok=True)
         for name in os.listdir(self.work):
             path = os.path.join(self.work, name)
             if os.path.isfile(path):
                 os.remove(path)
+
+    def prepare(self):
+        self.clear_work()
         self.tmp = tempfile.mkdtemp(prefix="korvex-rook-")
         self.folder = os.path.join(self.tmp, "programma")
         os.makedirs(os.path.join(self.folder, "SQLOnlineScripts"))
@@ -713,9 +717,11 @@ def main():
                          "machine's own font configuration")
     ap.add_argument("--skip", action="append", default=[], choices=STEPS,
                     help="leave a step out, to look at the ones after it")
-    args = ap.parse_args()
+    return draai(Rooktest(ap.parse_args()))
 
-    test = Rooktest(args)
+
+def draai(test):
+    """Runs a driver's steps and tells the outcome; the exit status."""
     try:
         test.run()
     except Fout as e:
