@@ -40,6 +40,8 @@ VIAddVersionKey /LANG=1043 "ProductVersion" "${VERSIE}"
 VIAddVersionKey /LANG=1043 "LegalCopyright" "Copyright © Zelvo"
 
 !define MUI_ABORTWARNING
+; The default title names the whole product and version and runs out of its box.
+!define MUI_FINISHPAGE_TITLE "Installatie voltooid"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\KorvexSQL.exe"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -93,8 +95,9 @@ Var Pogingen
   RMDir /r "$INSTDIR\${NAAM}"
 !macroend
 
-; A running KorvexSQL.exe cannot be opened for writing. Silently the
-; installer waits for it up to 30 s; with its pages it asks to close it.
+; A running KorvexSQL.exe cannot be opened for writing. Silently (as the
+; updater runs it) the installer waits for it up to 30 s and then gives up;
+; with its pages it asks at once to close it.
 !macro WachtOpProgramma
   StrCpy $Pogingen 0
   ${Do}
@@ -108,7 +111,8 @@ Var Pogingen
       ${Break}
     ${EndIf}
     IntOp $Pogingen $Pogingen + 1
-    ${If} $Pogingen < 60
+    ${If} ${Silent}
+    ${AndIf} $Pogingen < 60
       Sleep 500
       ${Continue}
     ${EndIf}
