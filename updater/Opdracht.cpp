@@ -61,7 +61,7 @@ std::optional<std::wstring> PadUitOpdrachtregel(const std::wstring& opdrachtrege
 
 std::optional<std::wstring> ControleerInstallatiebestand(const std::wstring& pad,
                                                          const std::wstring& programmaMap) {
-    if (pad.empty() || pad.find(L'\0') != std::wstring::npos) return std::nullopt;
+    if (pad.empty()) return std::nullopt;
     const std::wstring volledig = LangPad(VolledigPad(pad));
     const std::wstring map = LangPad(VolledigPad(programmaMap + L"TempDownloads"));
     if (volledig.empty() || map.empty()) return std::nullopt;
@@ -69,7 +69,7 @@ std::optional<std::wstring> ControleerInstallatiebestand(const std::wstring& pad
     if (scheiding == std::wstring::npos || scheiding + 1 == volledig.size()) return std::nullopt;
     const std::wstring naam = volledig.substr(scheiding + 1);
     // A colon past the drive would name a stream of the file, not the file.
-    if (naam.find(L':') != std::wstring::npos || naam == L"." || naam == L"..") return std::nullopt;
+    if (naam.find(L':') != std::wstring::npos) return std::nullopt;
     if (!ZelfdePad(volledig.substr(0, scheiding), map)) return std::nullopt;
 
     for (const std::wstring* deel : {&map, &volledig}) {

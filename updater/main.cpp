@@ -5,7 +5,6 @@
 // After windows.h, which it builds on.
 #include <tlhelp32.h>
 
-#include <cwchar>
 #include <string>
 #include <vector>
 

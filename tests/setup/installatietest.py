@@ -39,15 +39,13 @@ MAP = "C:\\Programma's\\Zelvo Korvex"
 WERKMAP = "SQLOnlineScripts"
 WERKBESTAND = "3-1-3.sql"
 ZKD = "Bedrijf.zkd"
+# A sample of the program's own files, which an uninstall removes.
+EIGEN_BESTANDEN = ("KorvexSQL.exe", "KorvexUpdater.exe", "Qt6Core.dll", "platforms",
+                   "Uninstall.exe")
 UNINSTALL_SLEUTEL = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KorvexSQL"
 
 
 class Installatietest(Rooktest):
-    def __init__(self, args):
-        super().__init__(args)
-        self.tmp = None
-        self.wachtte = 0.0
-
     def program_alive(self):
         if self.program is not None:
             super().program_alive()
@@ -134,9 +132,6 @@ class Installatietest(Rooktest):
 
     # ------------------------------------------------------------ checks
 
-    def own_files(self):
-        return ("KorvexSQL.exe", "KorvexUpdater.exe", "Qt6Core.dll", "platforms", "Uninstall.exe")
-
     def operator_files(self, folder):
         """What the operator keeps there: path -> content."""
         found = {}
@@ -212,7 +207,7 @@ class Installatietest(Rooktest):
                      lambda: not os.path.exists(os.path.join(root, "Uninstall.exe")), 60)
         except Fout as e:
             self.fail(str(e))
-        for name in self.own_files():
+        for name in EIGEN_BESTANDEN:
             self.check(not os.path.exists(os.path.join(root, name)),
                        "the uninstall left %s behind" % name)
         self.check(self.operator_files(folder) == keeps,
