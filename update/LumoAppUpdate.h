@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QObject>
 #include <QString>
+#include <memory>
 
 #include "update/UpdateTypen.h"
 
@@ -11,9 +12,11 @@ namespace korvex {
 class Platform;
 class TLumoAppUpdateNotifyBox;
 
-// The update check: fetches the maker's manifest, compares its version with
-// the running one, blocks updates that need newer database scripts and
-// otherwise shows the notification window, from which the download starts.
+// The update check as the operator meets it: lends the notification
+// window's client to UpdateControle, which fetches the maker's manifest and
+// decides, and shows the outcome: a failure, the warning about older
+// database scripts, the notification window (from which the download
+// starts) or that there is nothing newer.
 class TLumoAppUpdate : public QObject {
     Q_OBJECT
   public:
@@ -49,10 +52,9 @@ class TLumoAppUpdate : public QObject {
     // The executable's file name without folder, cut before its first ".".
     static QString SectieVanProgramma(const QString& programmaPad);
 
-    // Only this much of a manifest is read; the section is near its top.
-    static constexpr qint64 kMaximaleManifestGrootte = 64 * 1024 * 1024;
-
   private:
+    // The notification window with the component's fonts and settings.
+    std::unique_ptr<TLumoAppUpdateNotifyBox> maakVenster() const;
     void controleer();
 
     Platform& platform_;

@@ -1,36 +1,22 @@
 #include "update/LumoAppUpdateDownload.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
-#include <exception>
 #include <memory>
+#include <optional>
 
 #include "Deployment.h"
-#include "platform/Bestand.h"
-#include "platform/KorvexError.h"
 #include "platform/Passend.h"
 #include "platform/Platform.h"
-#include "update/Controlegetal.h"
-#include "update/Handtekening.h"
 #include "update/LumoAppUpdateNotify.h"
 
 namespace korvex {
 
 namespace {
-
-// A name from the server's URL becomes a file in TempDownloads only when it
-// cannot mean anything else, and holds no apostrophe (the updater gets the
-// path between apostrophes).
-bool veiligeBestandsnaam(const QString& naam) {
-    return Bestand::IsVeiligeNaam(naam) && !naam.contains(u'\'');
-}
 
 QLabel* label(QWidget* ouder, const char* naam, const char* tekst, int x, int y, int breedte) {
     auto* l = new QLabel(QString::fromLatin1(tekst), ouder);
@@ -109,6 +95,15 @@ TLumoAppUpdateDownloadBox::TLumoAppUpdateDownloadBox(TLumoAppUpdateNotifyBox& no
     // the second.
     Timer1->setTimerType(Qt::PreciseTimer);
 
+    dienst_ = new UpdateDownload(*HttpCli1, platform_, this);
+    connect(dienst_, &UpdateDownload::statusTekst, this,
+            [this](const QString& tekst) { Passend::ZetTekst(StatusLabel, tekst); });
+    connect(dienst_, &UpdateDownload::bestandGekozen, this,
+            [this](const QString& naam) { Passend::ZetTekst(FileLabel, naam); });
+    connect(dienst_, &UpdateDownload::overdrachtBegint, this, &TLumoAppUpdateDownloadBox::toonBegin);
+    connect(dienst_, &UpdateDownload::overdracht, this, &TLumoAppUpdateDownloadBox::zetOverdracht);
+    connect(dienst_, &UpdateDownload::overdrachtGestopt, this,
+            &TLumoAppUpdateDownloadBox::toonEinde);
     connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
     connect(HttpCli1, &net::HttpClient::documentData, this,
             [this](qint64 ontvangen) { HttpCli1DocumentData(ontvangen); });
@@ -159,11 +154,7 @@ void TLumoAppUpdateDownloadBox::CancelButtonClick() {
     if (platform_.messageDialog(QStringLiteral("Deze software update afbreken?"),
                                 DialogKind::Confirmation, BtnYes | BtnNo) != DialogResult::Yes)
         return;
-    HttpCli1->abort();
-    try {
-        HttpCli1->close();
-    } catch (const std::exception&) {
-    }
+    dienst_->Afbreken();
     CancelButton->setEnabled(false);
     Timer1->stop();
     platform_.messageDialog(QStringLiteral("De software update werd afgebroken."),
@@ -177,9 +168,53 @@ void TLumoAppUpdateDownloadBox::reject() {
         QDialog::reject();
 }
 
+void TLumoAppUpdateDownloadBox::toonBegin(qint64 maximum) {
+    Passend::ZetTekst(TransferLabel, notify_.FormatFileSize(0) + QStringLiteral(" of ") +
+                                         notify_.FormatFileSize(maximum) + QStringLiteral(" (0%)"));
+    CancelButton->setEnabled(true);
+    ProgressBar1->setMaximum(int(maximum));
+    Timer1->start();
+    StartTime = platform_.now();
+    if (QScreen* scherm = screen()) move(scherm->availableGeometry().center() - rect().center());
+    show();
+}
+
+void TLumoAppUpdateDownloadBox::toonEinde(const QString& mislukt) {
+    if (!mislukt.isEmpty()) Passend::ZetTekst(StatusLabel, QStringLiteral("Mislukt: ") + mislukt);
+    CancelButton->setEnabled(false);
+    Timer1->stop();
+    ProgressBar1->setValue(ProgressBar1->maximum());
+}
+
+void TLumoAppUpdateDownloadBox::meldUitkomst(const UpdateDownload::Resultaat& uit) {
+    using Uitkomst = UpdateDownload::Uitkomst;
+    const auto fout = [this](const QString& tekst) {
+        platform_.messageDialog(tekst, DialogKind::Error, BtnOK);
+    };
+    switch (uit.uitkomst) {
+        case Uitkomst::OngeldigeNaam:
+            return fout(
+                QStringLiteral("Ongeldige bestandsnaam voor de download: \"%1\"").arg(uit.naam));
+        case Uitkomst::GrootteOnbekend:
+            return fout(QStringLiteral(
+                "De grootte van de download is niet bekend; er is niets gedownload."));
+        case Uitkomst::Mislukt:
+            return fout(QStringLiteral("De download is mislukt: ") + uit.mislukt + u'.');
+        case Uitkomst::Afgebroken:
+            return;  // told when the operator confirmed it
+        case Uitkomst::Beschadigd:
+            return fout(QStringLiteral("De download is beschadigd."));
+        case Uitkomst::Gecontroleerd:
+            break;
+    }
+    platform_.messageDialog(QStringLiteral("Zelvo Korvex® Fernaxo gaat nu starten"),
+                            DialogKind::Information, BtnOK);
+    if (const std::optional<QString> reden = dienst_->Overdragen(uit.doel))
+        fout(QStringLiteral("Het updateprogramma %1 kan niet worden gestart: %2.")
+                 .arg(QStringLiteral(KORVEX_UPDATER_FILE), *reden));
+}
+
 void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
-    Platform& platform = notify.platform();
-    const TManifestRecord& record = notify.record;
     auto venster = std::make_unique<TLumoAppUpdateDownloadBox>(notify);
     notify.downloadBox = venster.get();
     const auto loskoppelen = qScopeGuard([&notify] { notify.downloadBox = nullptr; });
@@ -187,140 +222,11 @@ void TLumoAppUpdateDownloadBox::Download(TLumoAppUpdateNotifyBox& notify) {
     QPalette kleur = venster->palette();
     kleur.setColor(QPalette::WindowText, notify.palette().color(QPalette::WindowText));
     venster->setPalette(kleur);
-
-    bool succes = true;
-    const QString naam = TLumoAppUpdateNotifyBox::FileNameFromURL(record.DownloadFileURL);
-    if (!veiligeBestandsnaam(naam)) {
-        platform.messageDialog(
-            QStringLiteral("Ongeldige bestandsnaam voor de download: \"%1\"").arg(naam),
-            DialogKind::Error, BtnOK);
-        return;
-    }
-    const QString map = platform.programFolder() + QStringLiteral("TempDownloads");
-    const QString doel = QFileInfo(map).isDir() ? map + QDir::separator() + naam : QString();
-
-    net::HttpClient& http = *venster->HttpCli1;
-    http.setProxy(notify.HttpCli1->proxy());
-    http.setProxyPort(notify.HttpCli1->proxyPort());
-    http.setUrl(record.DownloadFileURL);
-
-    QFile bestand(doel);
-    if (doel.isEmpty())
-        throw KorvexError(
-            QStringLiteral("Kan het bestand \"%1\" niet openen om te schrijven: de map "
-                           "\"%2\" bestaat niet.")
-                .arg(naam, QDir::toNativeSeparators(map)));
-    // A link could lead the download out of TempDownloads.
-    if (QFileInfo(doel).isSymLink())
-        throw KorvexError(QStringLiteral("\"%1\" is geen gewoon bestand.").arg(doel));
-    Bestand::OpenOmTeSchrijven(bestand, doel, false);
-    http.setReceiver(&bestand);
-    const auto ontkoppelen = qScopeGuard([&http] { http.setReceiver(nullptr); });
-
-    Passend::ZetTekst(venster->FileLabel, naam);
-    const int maximum = notify.GetRemoteFileSize(http);
-    Passend::ZetTekst(venster->TransferLabel, notify.FormatFileSize(0) + QStringLiteral(" of ") +
-                                                  notify.FormatFileSize(maximum) +
-                                                  QStringLiteral(" (0%)"));
-    venster->CancelButton->setEnabled(true);
-    Passend::ZetTekst(venster->StatusLabel,
-                      http.proxy().isEmpty()
-                          ? QStringLiteral("Download bestand")
-                          : QStringLiteral("Download bestand via proxy server (%1:%2)")
-                                .arg(http.proxy(), http.proxyPort()));
-    if (maximum <= 0) {
-        // Nothing to fetch: the empty file does not stay behind.
-        bestand.close();
-        QFile::remove(doel);
-        platform.messageDialog(
-            QStringLiteral("De grootte van de download is niet bekend; er is niets gedownload."),
-            DialogKind::Error, BtnOK);
-        return;
-    }
-    venster->ProgressBar1->setMaximum(maximum);
-
-    venster->Timer1->start();
-    venster->StartTime = platform.now();
-    if (QScreen* scherm = venster->screen())
-        venster->move(scherm->availableGeometry().center() - venster->rect().center());
-    venster->show();
-
-    std::exception_ptr fout;
-    QString mislukt;  // code and reason of a failed transfer
-    try {
-        http.get();
-        const qint64 s = bestand.size();
-        venster->zetOverdracht(s);
-        // The client lets 401, 407, any other status below 400 and a
-        // redirection too many through: only a whole 2xx body is the installer.
-        if (http.statusCode() < 200 || http.statusCode() > 299 || s < maximum)
-            mislukt = QStringLiteral("%1 %2").arg(http.statusCode()).arg(http.reasonPhrase());
-    } catch (const net::HttpFailure& weigering) {
-        mislukt = QStringLiteral("%1 %2").arg(weigering.status()).arg(weigering.reason());
-    } catch (...) {
-        // Not the request's own failure: the file is not trusted either.
-        fout = std::current_exception();
-        succes = false;
-    }
-    if (!mislukt.isEmpty()) {
-        Passend::ZetTekst(venster->StatusLabel, QStringLiteral("Mislukt: ") + mislukt);
-        succes = false;
-    }
-    // A confirmed cancel has had its own report.
-    const bool afgebroken = !venster->CancelButton->isEnabled();
-    if (afgebroken)
-        succes = false;
-    else
-        venster->CancelButton->setEnabled(false);
-    venster->Timer1->stop();
-    venster->ProgressBar1->setValue(maximum);
-    bestand.close();
-
-    bool beschadigd = false;
-    if (succes && notify.HashType != THashType::None) {
-        const QString verwacht = notify.HashType == THashType::CRC32 ? record.CRC32Hash
-                                 : notify.HashType == THashType::MD5 ? record.MD5Hash
-                                                                     : record.SHA1Hash;
-        const std::optional<QString> gevonden = Controlegetal(notify.HashType, doel);
-        beschadigd = !gevonden || *gevonden != verwacht;
-    }
-    // A digest from the same manifest as the URL proves nothing against
-    // whoever can change the manifest; the maker's signature does.
-    if (succes && !beschadigd && !notify.SignatureKey.isEmpty())
-        beschadigd =
-            !HandtekeningKlopt(notify.SignatureKey, record.EdSignature, record.Version, doel);
-    if (beschadigd) {
-        succes = false;
-        // Gone before the operator reads why, so it cannot be started meanwhile.
-        QFile::remove(doel);
-        platform.messageDialog(QStringLiteral("De download is beschadigd."), DialogKind::Error,
-                               BtnOK);
-    }
-
-    if (succes) {
-        platform.messageDialog(QStringLiteral("Zelvo Korvex® Fernaxo gaat nu starten"),
-                               DialogKind::Information, BtnOK);
-        const QString updater = platform.programFolder() + QStringLiteral(KORVEX_UPDATER_FILE);
-        const QString volledig = QDir::toNativeSeparators(QFileInfo(doel).absoluteFilePath());
-        // Without the updater, ending would leave the operator with nothing
-        // running; the checked installer stays for another try.
-        if (platform.shellStart(updater, u'\'' + volledig + u'\''))
-            platform.quitProgram();
-        else
-            platform.messageDialog(
-                QStringLiteral("Het updateprogramma %1 kan niet worden gestart: %2.")
-                    .arg(QStringLiteral(KORVEX_UPDATER_FILE),
-                         QFileInfo::exists(updater) ? QStringLiteral("het start niet")
-                                                    : QStringLiteral("het bestand ontbreekt")),
-                DialogKind::Error, BtnOK);
-    } else {
-        QFile::remove(doel);
-        if (!mislukt.isEmpty() && !afgebroken)
-            platform.messageDialog(QStringLiteral("De download is mislukt: ") + mislukt + u'.',
-                                   DialogKind::Error, BtnOK);
-    }
-    // The window goes as this returns, before an error reaches its box.
-    if (fout) std::rethrow_exception(fout);
+    // An error leaves through here: the window goes before it reaches its box.
+    const UpdateDownload::Resultaat uit = venster->dienst_->Download(
+        {notify.record, notify.HashType, notify.SignatureKey, notify.HttpCli1->proxy(),
+         notify.HttpCli1->proxyPort()});
+    venster->meldUitkomst(uit);
 }
 
 }  // namespace korvex

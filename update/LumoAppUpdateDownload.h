@@ -4,6 +4,7 @@
 #include <QDialog>
 
 #include "net/HttpClient.h"
+#include "update/UpdateDownload.h"
 
 class QLabel;
 class QProgressBar;
@@ -25,9 +26,10 @@ class TLumoAppUpdateDownloadBox : public QDialog {
     explicit TLumoAppUpdateDownloadBox(TLumoAppUpdateNotifyBox& notify);
     ~TLumoAppUpdateDownloadBox() override;
 
-    // Fetches the installer named by the notification window's record into
-    // TempDownloads, checks its digest and hands it to the updater; runs to
-    // its end inside the download button's click.
+    // Shows the download of the installer named by the notification
+    // window's record, which UpdateDownload fetches into TempDownloads,
+    // checks and hands to the updater; runs to its end inside the download
+    // button's click.
     static void Download(TLumoAppUpdateNotifyBox& notify);
 
     // A whole number of seconds as "hh:nn:ss"; hours past 99 keep all digits.
@@ -66,6 +68,14 @@ class TLumoAppUpdateDownloadBox : public QDialog {
 
   private:
     void zetOverdracht(qint64 ontvangen);
+    // The service's reports, shown as they come.
+    void toonBegin(qint64 maximum);
+    void toonEinde(const QString& mislukt);
+    // The outcome in its dialog; a checked installer goes to the updater.
+    void meldUitkomst(const UpdateDownload::Resultaat& uit);
+
+    // Lent this window's HttpCli1.
+    UpdateDownload* dienst_;
 
     TLumoAppUpdateNotifyBox& notify_;
     Platform& platform_;

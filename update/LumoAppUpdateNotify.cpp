@@ -14,6 +14,7 @@
 #include "platform/Passend.h"
 #include "platform/Platform.h"
 #include "update/LumoAppUpdateDownload.h"
+#include "update/UpdateDownload.h"
 #include "update/Webpagina.h"
 
 namespace korvex {
@@ -151,25 +152,13 @@ QString TLumoAppUpdateNotifyBox::FormatFileSize(qint64 bytes) const {
 }
 
 QString TLumoAppUpdateNotifyBox::FileNameFromURL(const QString& url) {
-    return url.mid(url.lastIndexOf(u'/') + 1);
+    return UpdateDownload::BestandsnaamUitURL(url);
 }
 
 int TLumoAppUpdateNotifyBox::GetRemoteFileSize(net::HttpClient& client) {
     if (downloadBox != nullptr)
         Passend::ZetTekst(downloadBox->StatusLabel, QStringLiteral("Zoek naar bestandsinformatie"));
-    try {
-        client.head();
-    } catch (const std::exception&) {
-        return 0;
-    }
-    const QLatin1String kop("content-length: ");
-    for (const QString& regel : client.headerLines()) {
-        if (!regel.startsWith(kop, Qt::CaseInsensitive)) continue;
-        bool getal = false;
-        const int grootte = regel.mid(kop.size()).toInt(&getal, 10);
-        return getal ? grootte : 0;
-    }
-    return 0;
+    return UpdateDownload::GrootteOpServer(client);
 }
 
 void TLumoAppUpdateNotifyBox::leegMemo() {
