@@ -77,7 +77,7 @@ int login(scripts::TFKorvexFTP& venster, quint16 ftpPoort) {
     for (int i = 0; i < 21; ++i) {
         klok.restart();
         const QStringList namen = scripts::Scriptlijst::Filter(
-            regels, venster.VersieSleutel,
+            regels, venster.VersieSleutel(),
             [&](const QString& naam) { return bekend.contains(naam) || mislukt.contains(naam); });
         tijden.push_back(klok.nsecsElapsed() / 1e6);
         gefilterd = namen.size();
@@ -148,11 +148,11 @@ int main(int argc, char** argv) {
         scripts::TFKorvexFTP venster(platform, context);
         venster.show();
         QCoreApplication::processEvents();
-        if (venster.VersieSleutel.isEmpty()) {
+        if (venster.VersieSleutel().isEmpty()) {
             std::fprintf(stderr, "no version read: %s\n", qPrintable(venster.statusText()));
             return 1;
         }
-        std::printf("version_key %s\n", qPrintable(venster.VersieSleutel));
+        std::printf("version_key %s\n", qPrintable(venster.VersieSleutel()));
         rc = args[3] == QLatin1String("login") ? login(venster, ftpPoort) : run(venster, logboek);
         std::fprintf(stderr, "status: %s\n", qPrintable(venster.statusText()));
     } catch (const KorvexError& e) {

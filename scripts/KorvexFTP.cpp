@@ -9,7 +9,6 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
-#include <QTemporaryFile>
 #include <QToolButton>
 
 #include "Deployment.h"
@@ -42,28 +41,17 @@ QFont arial(int pixels, bool vet = false) {
 
 }  // namespace
 
-ScriptServer ScriptServer::Standaard() {
-    ScriptServer s;
-    s.host = QStringLiteral(KORVEX_SCRIPT_HOST);
-    s.port = quint16(KORVEX_SCRIPT_PORT);
-    s.gebruiker = QStringLiteral(KORVEX_SCRIPT_USER);
-    s.wachtwoord = QStringLiteral(KORVEX_SCRIPT_PASSWORD);
-    return s;
-}
-
 TFKorvexFTP::TFKorvexFTP(Platform& platform, ScriptBeheerContext context, QWidget* parent)
     : QDialog(parent),
       ADO(QStringLiteral(KORVEX_ODBC_DRIVER)),
       ADOQ(ADO),
       ADOCommand(ADO),
       platform_(platform),
-      context_(std::move(context)) {
+      context_(std::move(context)),
+      sessie_(platform, FTP, ADOQ, ADOCommand, context_.server) {
     setObjectName(QStringLiteral("FKorvexFTP"));
     bouw();
 
-    FTP.setConnectTimeout(context_.server.verbindTimeoutMs);
-    FTP.setReplyTimeout(context_.server.antwoordTimeoutMs);
-    FTP.setDataTimeout(context_.server.gegevensTimeoutMs);
     connect(&FTP, &net::FtpClient::connectionEstablished, this,
             [this] { status(QStringLiteral("FTP->Verbinding opgebouwd")); });
     connect(&FTP, &net::FtpClient::connectionClosed, this,
@@ -80,13 +68,6 @@ TFKorvexFTP::TFKorvexFTP(Platform& platform, ScriptBeheerContext context, QWidge
     ADO.connectionTimeout = 30;
     ADO.commandTimeout = 60;
     ADO.beforeConnect = [this] { ADOBeforeConnect(); };
-    ADOQ.sql = Tekst::sqlBatch(
-        {QStringLiteral("select * from DatabaseInstellingen"), QStringLiteral("where dat_id=1")});
-    ADOQ.fields = {
-        {QStringLiteral("dat_id"), db::FieldKind::AutoInc, 0, true},
-        {QStringLiteral("dat_versie"), db::FieldKind::String, 10, false},
-        {QStringLiteral("dat_datum"), db::FieldKind::DateTime, 0, false},
-    };
     ADOCommand.commandTimeout = 60;
 
     Controller.setInterval(1000);
@@ -128,8 +109,8 @@ void TFKorvexFTP::bouw() {
     Verbinden = groot("Verbinden", QStringLiteral("Inloggen"),
                       QStringLiteral("Inloggen in de Zelvo Korvex script server"), 0, 4);
     // A spacer after Inloggen and one before Uitloggen.
-    OphalenBestand =
-        groot("OphalenBestand", QStringLiteral("Ophalen"), QStringLiteral("Ophalen scriptbestand"), 1, 109);
+    OphalenBestand = groot("OphalenBestand", QStringLiteral("Ophalen"),
+                           QStringLiteral("Ophalen scriptbestand"), 1, 109);
     ScriptUitvoeren = groot("ScriptUitvoeren", QStringLiteral("Script uitvoeren"),
                             QStringLiteral("Uitvoeren scriptbestand"), 2, 202);
     Verbreken = groot("Verbreken", QStringLiteral("Uitloggen"),
@@ -248,7 +229,6 @@ void TFKorvexFTP::status(const std::exception& fout) {
 }
 
 void TFKorvexFTP::FormCreate() {
-    VersieSleutel.clear();
     Controller.start();
 }
 
@@ -264,12 +244,13 @@ void TFKorvexFTP::showEvent(QShowEvent* event) {
 }
 
 void TFKorvexFTP::FormShow() {
-    StopOphalen = false;
+    sessie_.StopOphalen = false;
     try {
         SQLBestandenLokaal->SetDirectory(QDir(platform_.programFolder()).filePath(lokaleMapNaam));
         // The local list follows a change of folder; the same folder again
         // is read afresh all the same.
         OverzichtBestanden->SetDirectory(SQLBestandenLokaal->Directory());
+        sessie_.VergeetLijst();
         SQLBestandenFTP->clear();
         Openen();
     } catch (const std::exception& fout) {
@@ -284,19 +265,16 @@ void TFKorvexFTP::ADOBeforeConnect() {
 }
 
 void TFKorvexFTP::Openen() {
-    if (!ADOQ.isOpen()) ADOQ.open();
-    const QString versie = ADOQ.fieldText(QStringLiteral("dat_versie"));
-    const QDateTime moment = ADOQ.fieldDateTime(QStringLiteral("dat_datum"));
-    // No value reads as the date-time origin, 30 December 1899.
-    const QDate dag = moment.isValid() ? moment.date() : QDate(1899, 12, 30);
-    const QString datum =
-        QString::asprintf("%02d-%02d-%04d", dag.day(), dag.month(), dag.year());
-    setWindowTitle(beginTitel + QStringLiteral(" - v") + versie + QStringLiteral(" - ") + datum);
-    VersieSleutel = QString(versie).replace(u'.', u'-');
+    toonVersie(sessie_.Openen());
+}
+
+void TFKorvexFTP::toonVersie(const DatabaseVersie& versie) {
+    setWindowTitle(beginTitel + QStringLiteral(" - v") + versie.versie + QStringLiteral(" - ") +
+                   versie.datum);
 }
 
 void TFKorvexFTP::Sluiten() {
-    if (ADOQ.isOpen()) ADOQ.close();
+    sessie_.Sluiten();
 }
 
 void TFKorvexFTP::ControllerTimer() {
@@ -332,111 +310,38 @@ void TFKorvexFTP::FormCloseQuery() {
     }
 }
 
-bool TFKorvexFTP::lokaalAanwezig(const QString& naam) const {
-    const QFileInfo info(QDir(SQLBestandenLokaal->Directory()).filePath(naam));
-    return info.exists() && !info.isDir();
-}
-
 void TFKorvexFTP::VerbindenClick() {
+    SQLBestandenFTP->clear();
     try {
-        SQLBestandenFTP->clear();
-        FTP.setPassive(Passive->isChecked());
-        FTP.setUserName(context_.server.gebruiker);
-        FTP.setPassword(context_.server.wachtwoord);
-        FTP.setHost(context_.server.host);
-        FTP.setPort(context_.server.port);
-        FTP.connect();
-        ChangeDir(QStringLiteral("/"));
-        if (SQLBestandenFTP->count() > 0) SQLBestandenFTP->setCurrentRow(0);
+        sessie_.Inloggen(Passive->isChecked(), SQLBestandenLokaal->Directory());
     } catch (const std::exception& fout) {
         status(fout);
     }
+    toonLijst();
+    if (SQLBestandenFTP->count() > 0) SQLBestandenFTP->setCurrentRow(0);
 }
 
 void TFKorvexFTP::ChangeDir(const QString& map) {
-    lijstOpgehaald_ = false;
+    SQLBestandenFTP->clear();
     try {
-        SQLBestandenFTP->clear();
-        FTP.changeDir(map);
-        FTP.setTransferType(net::FtpClient::TransferType::Ascii);
-        QStringList regels;
-        FTP.list(regels);
-        // One read of the local folder, as it is shown at this moment.
-        const QDir lokaal(SQLBestandenLokaal->Directory());
-        const QStringList aanwezig = lokaal.entryList(QDir::Files | QDir::System | QDir::Hidden);
-        // Compared the way the local file system compares names.
-        const auto sleutel = [](const QString& naam) {
-            return Bestand::NaamVergelijking == Qt::CaseSensitive ? naam : naam.toCaseFolded();
-        };
-        QSet<QString> bekend;
-        for (const QString& naam : aanwezig) bekend.insert(sleutel(naam));
-        QStringList namen = Scriptlijst::Filter(regels, VersieSleutel, [&](const QString& naam) {
-            return bekend.contains(sleutel(naam)) || mislukt_.contains(naam);
-        });
-        Scriptlijst::Sorteer(namen);
-        SQLBestandenFTP->addItems(namen);
-        SQLBestandenFTP->setCurrentRow(-1);
-        lijstOpgehaald_ = true;
+        sessie_.ChangeDir(map, SQLBestandenLokaal->Directory());
     } catch (const std::exception& fout) {
         status(fout);
     }
+    toonLijst();
 }
 
-bool TFKorvexFTP::IsFile(const QString& naam) {
-    FTP.setTransferType(net::FtpClient::TransferType::Binary);
-    if (!Scriptlijst::VeiligeNaam(naam))
-        throw KorvexError(QStringLiteral("\"%1\" is geen geldige bestandsnaam.").arg(naam));
-    const QString pad = QDir(SQLBestandenLokaal->Directory()).filePath(naam);
-    if (lokaalAanwezig(naam)) {
-        const DialogResult antwoord =
-            platform_.messageDialog(QStringLiteral("Zelvo Korvex SQL script bestaat al, toch downloaden?"),
-                                    DialogKind::Confirmation, BtnYes | BtnNo);
-        if (antwoord == DialogResult::Yes) {
-            StopOphalen = true;
-            FTP.fetch(naam, pad, false, true);
-        } else if (antwoord == DialogResult::No) {
-            StopOphalen = true;
-        }
-        return true;
-    }
-    try {
-        haalNieuwOp(naam, pad);
-        StopOphalen = false;
-    } catch (const std::exception& fout) {
-        StopOphalen = true;
-        mislukt_.insert(naam);
-        ophaalFout_ = foutTekst(fout);
-        status(ophaalFout_);
-    }
-    return true;
-}
-
-void TFKorvexFTP::haalNieuwOp(const QString& naam, const QString& pad) {
-    // Received under a name the list does not show, and named only when
-    // complete: a half-fetched script is never offered to run.
-    QTemporaryFile deel(QDir(QFileInfo(pad).path()).filePath(QStringLiteral(".ophalen-XXXXXX")));
-    if (!deel.open())
-        throw KorvexError(QStringLiteral("In de map \"%1\" kan geen bestand worden aangemaakt: %2")
-                              .arg(QDir::toNativeSeparators(QFileInfo(pad).path()),
-                                   deel.errorString()));
-    deel.close();
-    FTP.fetch(naam, deel.fileName(), true, true);
-    deel.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                        QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    // Through the temporary file itself: its close() keeps the file open,
-    // and Windows moves no file that is open; only it can let go first.
-    if (!deel.rename(pad))
-        throw KorvexError(QStringLiteral("Het opgehaalde script kan niet als \"%1\" worden "
-                                         "bewaard.")
-                              .arg(QDir::toNativeSeparators(pad)));
-    deel.setAutoRemove(false);
+void TFKorvexFTP::toonLijst() {
+    SQLBestandenFTP->clear();
+    SQLBestandenFTP->addItems(sessie_.Aangeboden());
+    SQLBestandenFTP->setCurrentRow(-1);
 }
 
 void TFKorvexFTP::zetBatchKnoppen(bool aan) {
-    for (QWidget* w : {static_cast<QWidget*>(SQLBestandenFTP), static_cast<QWidget*>(OphalenBestand),
-                       static_cast<QWidget*>(DriveComboBox1),
-                       static_cast<QWidget*>(OverzichtBestanden),
-                       static_cast<QWidget*>(SQLBestandenLokaal)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(SQLBestandenFTP), static_cast<QWidget*>(OphalenBestand),
+          static_cast<QWidget*>(DriveComboBox1), static_cast<QWidget*>(OverzichtBestanden),
+          static_cast<QWidget*>(SQLBestandenLokaal)})
         w->setEnabled(aan);
 }
 
@@ -446,8 +351,6 @@ void TFKorvexFTP::selecteerEersteLokaal() {
 
 void TFKorvexFTP::OphalenBestandClick() {
     if (batch_) return;
-    StopOphalen = false;
-    int passen = 0;
     batch_ = true;
     zetBatchKnoppen(false);
     struct Herstel {
@@ -458,33 +361,17 @@ void TFKorvexFTP::OphalenBestandClick() {
         }
     } herstel{this};
 
-    bool verbrokenTijdensBatch = false;
-    while (SQLBestandenFTP->count() > 0 && !StopOphalen && passen < 5) {
-        ++passen;
-        try {
-            platform_.processPendingEvents();
-            if (!FTP.connected()) {
-                verbrokenTijdensBatch = true;
-                break;
-            }
-            ophaalFout_.clear();
-            IsFile(SQLBestandenFTP->item(0)->text());
-            OverzichtBestanden->Update();
-            if (!FTP.connected()) {
-                verbrokenTijdensBatch = true;
-                break;
-            }
-            ChangeDir(QStringLiteral("/"));
-            // The script left the list because its fetch failed: the
-            // listing's report must not hide why.
-            if (lijstOpgehaald_ && !ophaalFout_.isEmpty()) status(ophaalFout_);
-        } catch (const std::exception& fout) {
-            status(fout);
-        }
-    }
-    if (verbrokenTijdensBatch) return;
-    if (passen == 5 && FTP.connected()) FTP.disconnect();
-    selecteerEersteLokaal();
+    OphaalWaarnemer waarnemer;
+    waarnemer.bestaatAl = [this] {
+        return platform_.messageDialog(
+            QStringLiteral("Zelvo Korvex SQL script bestaat al, toch downloaden?"),
+            DialogKind::Confirmation, BtnYes | BtnNo);
+    };
+    waarnemer.lokaalGewijzigd = [this] { OverzichtBestanden->Update(); };
+    waarnemer.lijstGewijzigd = [this] { toonLijst(); };
+    waarnemer.meld = [this](const QString& tekst) { status(tekst); };
+    // A connection lost during the batch selects nothing.
+    if (sessie_.OphalenBatch(SQLBestandenLokaal->Directory(), waarnemer)) selecteerEersteLokaal();
 }
 
 void TFKorvexFTP::SQLBestandenFTPDblClick() {
@@ -492,58 +379,43 @@ void TFKorvexFTP::SQLBestandenFTPDblClick() {
 }
 
 void TFKorvexFTP::VerbrekenClick() {
+    sessie_.VergeetLijst();
     SQLBestandenFTP->clear();
     if (FTP.connected()) FTP.disconnect();
 }
 
 void TFKorvexFTP::ScriptUitvoerenClick() {
     try {
-        const QString pad = OverzichtBestanden->FileName();
-        if (pad.isEmpty()) throw KorvexError(QStringLiteral("Er is geen script gekozen."));
-        QString tekst = ScriptBestand::LeesOpdracht(pad);
-        const QString naam = QFileInfo(pad).fileName();
-
-        SystemBoxRequest vraag;
-        vraag.caption = QStringLiteral("Uitvoeren van een SQL script");
-        vraag.text = QStringLiteral("Wenst u het script ") + naam + QStringLiteral(" uit te voeren?");
-        vraag.buttons = BtnYes | BtnNo;
-        vraag.icon = SystemIcon::Question;
-        vraag.defaultButton = BtnNo;
-        vraag.withOwner = false;
-        if (platform_.systemMessageBox(vraag) == DialogResult::Yes) {
-            try {
-                Sluiten();
-                ADOCommand.commandText = std::move(tekst);
-                // The driver's own word for an empty text says nothing to an operator.
-                if (ADOCommand.commandText.isEmpty())
-                    throw KorvexError(QStringLiteral("Het script is leeg; er is niets uitgevoerd."));
-                QString weigering = ScriptBestand::NietVerzendbaar(ADOCommand.commandText);
-                if (weigering.isEmpty())
-                    weigering = ScriptBestand::LosVraagteken(ADOCommand.commandText);
-                if (!weigering.isEmpty()) throw KorvexError(weigering);
-                ADOCommand.execute();
-                ADOCommand.commandText = ScriptBestand::StempelOpdracht(ScriptBestand::Versie(naam));
-                ADOCommand.execute();
-                QFile::remove(pad);
-                OverzichtBestanden->Update();
-                Openen();
-            } catch (const std::exception& fout) {
-                QString melding = foutTekst(fout);
-                // An error without text still tells the operator something failed.
-                if (Tekst::trimmed(melding).isEmpty())
-                    melding = QStringLiteral("Het script %1 is mislukt.").arg(naam);
-                // The log memo lies under this modal window: the operator
-                // reads the failure here first.
-                status(melding);
-                if (context_.logboek) {
-                    context_.logboek(melding);
-                    context_.logboek(ScriptBestand::VoorLogboek(ADOCommand.commandText));
-                }
-            }
-        }
+        const Uitvoering uitvoering =
+            sessie_.VoerUit(OverzichtBestanden->FileName(),
+                            [this](const QString& naam) { return vraagUitvoeren(naam); });
+        if (uitvoering.verwijderd) OverzichtBestanden->Update();
+        if (uitvoering.uitkomst == Uitvoering::Uitkomst::Uitgevoerd) toonVersie(uitvoering.versie);
+        if (uitvoering.uitkomst == Uitvoering::Uitkomst::Mislukt) meldMislukt(uitvoering);
         selecteerEersteLokaal();
     } catch (const std::exception& fout) {
         status(fout);
+    }
+}
+
+bool TFKorvexFTP::vraagUitvoeren(const QString& naam) {
+    SystemBoxRequest vraag;
+    vraag.caption = QStringLiteral("Uitvoeren van een SQL script");
+    vraag.text = QStringLiteral("Wenst u het script ") + naam + QStringLiteral(" uit te voeren?");
+    vraag.buttons = BtnYes | BtnNo;
+    vraag.icon = SystemIcon::Question;
+    vraag.defaultButton = BtnNo;
+    vraag.withOwner = false;
+    return platform_.systemMessageBox(vraag) == DialogResult::Yes;
+}
+
+void TFKorvexFTP::meldMislukt(const Uitvoering& uitvoering) {
+    // The log memo lies under this modal window: the operator reads the
+    // failure here first.
+    status(uitvoering.fout);
+    if (context_.logboek) {
+        context_.logboek(uitvoering.fout);
+        context_.logboek(ScriptBestand::VoorLogboek(uitvoering.opdracht));
     }
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -11,6 +10,7 @@
 #include "database/access/Query.h"
 #include "net/FtpClient.h"
 #include "platform/Platform.h"
+#include "scripts/ScriptSessie.h"
 
 class QCheckBox;
 class QLabel;
@@ -30,19 +30,6 @@ struct VerbindingsVelden {
     QString inlognaam;
     QString paswoord;
     QString vkmId;
-};
-
-// Where the script server is and how long a silent one is waited for.
-struct ScriptServer {
-    QString host;
-    quint16 port = 21;
-    QString gebruiker;
-    QString wachtwoord;
-    int verbindTimeoutMs = 30000;
-    int antwoordTimeoutMs = 60000;
-    int gegevensTimeoutMs = 60000;
-    // The deployment's values.
-    static ScriptServer Standaard();
 };
 
 // What the script manager uses of the window that opens it.
@@ -84,8 +71,8 @@ class TFKorvexFTP : public QDialog {
     db::Query ADOQ;
     db::Command ADOCommand;
 
-    QString VersieSleutel;
-    bool StopOphalen = false;
+    // The version key of the database shown in the caption.
+    const QString& VersieSleutel() const { return sessie_.VersieSleutel(); }
 
     QString statusText() const;
 
@@ -106,7 +93,6 @@ class TFKorvexFTP : public QDialog {
     void Openen();
     void Sluiten();
     void ChangeDir(const QString& map);
-    bool IsFile(const QString& naam);
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -116,19 +102,18 @@ class TFKorvexFTP : public QDialog {
     void bouw();
     void status(const QString& tekst);
     void status(const std::exception& fout);
-    void haalNieuwOp(const QString& naam, const QString& pad);
+    void toonLijst();
+    void toonVersie(const DatabaseVersie& versie);
+    bool vraagUitvoeren(const QString& naam);
+    void meldMislukt(const Uitvoering& uitvoering);
     void selecteerEersteLokaal();
     void zetBatchKnoppen(bool aan);
-    bool lokaalAanwezig(const QString& naam) const;
 
     Platform& platform_;
     ScriptBeheerContext context_;
-    // Names whose fetch failed: not offered again while the window is open.
-    QSet<QString> mislukt_;
+    // Does the work; lent FTP, ADOQ and ADOCommand.
+    ScriptSessie sessie_;
     bool batch_ = false;
-    // The last fetch's failure, and whether the last listing arrived whole.
-    QString ophaalFout_;
-    bool lijstOpgehaald_ = false;
     bool sluitStappenGedaan_ = false;
 };
 

@@ -8,9 +8,11 @@
 #include <QToolButton>
 #include <memory>
 
+#include "Deployment.h"
 #include "scripts/BestandLijst.h"
 #include "scripts/KorvexFTP.h"
 #include "scripts/MapLijst.h"
+#include "scripts/ScriptSessie.h"
 #include "tests/support/Bestanden.h"
 #include "tests/support/FtpPeer.h"
 #include "tests/support/ScriptedPlatform.h"
@@ -60,8 +62,11 @@ class ScriptBeheer : public ::testing::Test {
             return scripts::VerbindingsVelden{db.server(), "sa", "geheim", vkmId};
         };
         c.logboek = [this](const QString& tekst) { logboek << tekst; };
-        c.server = {"127.0.0.1", ftp->port(), "korvex", "geheim", 5000, 5000, 5000};
+        c.server = Server();
         return c;
+    }
+    scripts::ScriptServer Server() const {
+        return {"127.0.0.1", ftp->port(), "korvex", "geheim", 5000, 5000, 5000};
     }
 
     // A fresh window, shown as the opener shows it.
@@ -95,6 +100,55 @@ class ScriptBeheer : public ::testing::Test {
     QString vkmId = " 42 ";
     QStringList logboek;
     std::unique_ptr<scripts::TFKorvexFTP> venster;
+};
+
+// The script session alone, lent an FTP client, a version query and a
+// command of its own, as the window lends its own; no window anywhere.
+class Sessie : public ScriptBeheer {
+  protected:
+    struct Onderdelen {
+        net::FtpClient ftp;
+        db::Connection ado{QStringLiteral(KORVEX_ODBC_DRIVER)};
+        db::Query adoq{ado};
+        db::Command opdracht{ado};
+        scripts::ScriptSessie sessie;
+        Onderdelen(Platform& platform, const scripts::ScriptServer& server)
+            : sessie(platform, ftp, adoq, opdracht, server) {}
+    };
+
+    void TearDown() override {
+        delen.reset();
+        ScriptBeheer::TearDown();
+    }
+
+    // A fresh session on KORVEX_42, as a new window would start one.
+    scripts::ScriptSessie& Nieuw(scripts::ScriptServer server = {}) {
+        delen.reset();
+        if (server.host.isEmpty()) server = Server();
+        delen = std::make_unique<Onderdelen>(platform, server);
+        delen->ado.setValues({db.server(), "sa", "geheim", "KORVEX_" + vkmId.trimmed()});
+        gevraagd = lokaalGelezen = 0;
+        lijsten.clear();
+        meldingen.clear();
+        waarnemer.bestaatAl = [this] {
+            ++gevraagd;
+            return antwoord;
+        };
+        waarnemer.lokaalGewijzigd = [this] { ++lokaalGelezen; };
+        waarnemer.lijstGewijzigd = [this] { lijsten << delen->sessie.Aangeboden(); };
+        waarnemer.meld = [this](const QString& tekst) { meldingen << tekst; };
+        return delen->sessie;
+    }
+    scripts::ScriptSessie& S() { return delen->sessie; }
+    bool Verbonden() const { return delen->ftp.connected(); }
+
+    std::unique_ptr<Onderdelen> delen;
+    scripts::OphaalWaarnemer waarnemer;
+    DialogResult antwoord = DialogResult::No;
+    int gevraagd = 0;
+    int lokaalGelezen = 0;
+    QList<QStringList> lijsten;
+    QStringList meldingen;
 };
 
 }  // namespace korvex::test

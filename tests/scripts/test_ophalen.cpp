@@ -8,13 +8,14 @@ namespace {
 
 QByteArray Inhoud(const QString& naam, int grootte = 3000) {
     QByteArray b;
-    while (b.size() < grootte) b += ("-- " + naam + " regel " + QString::number(b.size()) + "\r\n").toUtf8();
+    while (b.size() < grootte)
+        b += ("-- " + naam + " regel " + QString::number(b.size()) + "\r\n").toUtf8();
     return b.left(grootte);
 }
 
 QStringList AllesIn(const QString& map) {
-    return QDir(map).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                               QDir::Name);
+    return QDir(map).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 int Aantal(const QStringList& regels, const QString& begin) {
@@ -25,12 +26,13 @@ int Aantal(const QStringList& regels, const QString& begin) {
 TEST_F(ScriptBeheer, ShowingReadsTheVersionIntoCaptionAndKey) {
     Open();
     EXPECT_EQ(venster->windowTitle(), "Zelvo Korvex SQL script beheerder - v3.1.2 - 21-08-2013");
-    EXPECT_EQ(venster->VersieSleutel, "3-1-2");
+    EXPECT_EQ(venster->VersieSleutel(), "3-1-2");
     EXPECT_EQ(venster->SQLBestandenLokaal->Directory(), QDir::cleanPath(Lokaal()));
     // The VKM ID was typed with blanks; the database name has none.
     ASSERT_FALSE(db.logins().empty());
     EXPECT_EQ(db.logins().back().database, "KORVEX_42");
-    EXPECT_EQ(Verzonden(), QStringList({"select * from DatabaseInstellingen\r\nwhere dat_id=1\r\n"}));
+    EXPECT_EQ(Verzonden(),
+              QStringList({"select * from DatabaseInstellingen\r\nwhere dat_id=1\r\n"}));
     EXPECT_EQ(venster->size(), QSize(821, 518));
     EXPECT_TRUE(venster->Verbinden->isEnabled());
     EXPECT_FALSE(venster->OphalenBestand->isEnabled());
@@ -43,13 +45,13 @@ TEST_F(ScriptBeheer, ShowingReadsTheVersionIntoCaptionAndKey) {
     Versie(QString(), {});
     Open();
     EXPECT_EQ(venster->windowTitle(), "Zelvo Korvex SQL script beheerder - v - 30-12-1899");
-    EXPECT_EQ(venster->VersieSleutel, "");
+    EXPECT_EQ(venster->VersieSleutel(), "");
 
     // The database refuses: its message in the status bar, the caption as it was.
     vkmId = "43";
     Open();
     EXPECT_EQ(venster->windowTitle(), "Zelvo Korvex SQL script beheerder");
-    EXPECT_EQ(venster->VersieSleutel, "");
+    EXPECT_EQ(venster->VersieSleutel(), "");
     EXPECT_TRUE(Status().contains("KORVEX_43")) << Status().toStdString();
 
     // Without the local folder nothing further runs.
@@ -57,13 +59,14 @@ TEST_F(ScriptBeheer, ShowingReadsTheVersionIntoCaptionAndKey) {
     ASSERT_TRUE(QDir(Lokaal()).removeRecursively());
     db.clearJournal();
     Open();
-    EXPECT_EQ(Status(), "De map \"" + QDir::toNativeSeparators(programma.path() + "SQLOnlineScripts") +
+    EXPECT_EQ(Status(), "De map \"" +
+                            QDir::toNativeSeparators(programma.path() + "SQLOnlineScripts") +
                             "\" bestaat niet.");
     EXPECT_EQ(venster->windowTitle(), "Zelvo Korvex SQL script beheerder");
     EXPECT_TRUE(Verzonden().isEmpty());
 }
 
-TEST_F(ScriptBeheer, OneClickFetchesAtMostFiveInListOrderThenLogsOut) {
+TEST_F(Sessie, OneBatchFetchesAtMostFiveInListOrderThenLogsOut) {
     for (const int nieuw : {6, 5}) {
         SCOPED_TRACE(nieuw);
         for (const QString& naam : AllesIn(ftp->root())) QFile::remove(ftp->file(naam));
@@ -77,56 +80,52 @@ TEST_F(ScriptBeheer, OneClickFetchesAtMostFiveInListOrderThenLogsOut) {
             ftp->writeFile(naam, Inhoud(naam));
             verwacht.prepend(naam);
         }
-        Open();
-        venster->VerbindenClick();
-        ASSERT_EQ(Online(), verwacht) << Status().toStdString();
-        EXPECT_EQ(venster->SQLBestandenFTP->currentRow(), 0);
-        EXPECT_EQ(Status(), "FTP->Directory opgehaald");
-        venster->ControllerTimer();
-        EXPECT_FALSE(venster->Verbinden->isEnabled());
-        EXPECT_TRUE(venster->Verbreken->isEnabled());
-        EXPECT_TRUE(venster->OphalenBestand->isEnabled());
+        Nieuw().Openen();
+        S().Inloggen(true, Lokaal());
+        ASSERT_EQ(S().Aangeboden(), verwacht);
 
-        venster->OphalenBestandClick();
-        EXPECT_FALSE(venster->FTP.connected());
-        EXPECT_EQ(Status(), "FTP->Verbinding verbroken");
+        EXPECT_TRUE(S().OphalenBatch(Lokaal(), waarnemer));
+        EXPECT_FALSE(Verbonden());
         const QStringList vijf = verwacht.mid(0, 5);
         EXPECT_EQ(AllesIn(Lokaal()), vijf) << "nothing else, no leftover partial file";
         for (const QString& naam : vijf) EXPECT_EQ(Lees(Lokaal(naam)), Inhoud(naam));
-        EXPECT_EQ(LokaleLijst(), vijf);
-        EXPECT_EQ(venster->OverzichtBestanden->FileName(), QDir(Lokaal()).filePath(vijf[0]));
-        EXPECT_TRUE(venster->SQLBestandenFTP->isEnabled());
-        EXPECT_TRUE(venster->OverzichtBestanden->isEnabled());
+        EXPECT_EQ(lokaalGelezen, 5);
+        // Listed afresh after every pass, each time without what was fetched.
+        ASSERT_EQ(lijsten.size(), 5);
+        EXPECT_EQ(lijsten.first(), verwacht.mid(1));
+        EXPECT_EQ(lijsten.last(), verwacht.mid(5));
         EXPECT_EQ(ftp->commands().last(), "QUIT");
+        EXPECT_TRUE(meldingen.isEmpty()) << meldingen.join('|').toStdString();
 
         // Logging in again offers what is left.
-        venster->VerbindenClick();
-        EXPECT_EQ(Online(), verwacht.mid(5));
+        S().Inloggen(true, Lokaal());
+        EXPECT_EQ(S().Aangeboden(), verwacht.mid(5));
         if (nieuw == 6) {
-            venster->OphalenBestandClick();
+            EXPECT_TRUE(S().OphalenBatch(Lokaal(), waarnemer));
             EXPECT_TRUE(QFile::exists(Lokaal(verwacht[5])));
-            EXPECT_TRUE(venster->FTP.connected()) << "one pass does not log out";
-            EXPECT_TRUE(Online().isEmpty());
-            EXPECT_EQ(venster->SQLBestandenFTP->currentRow(), -1);
+            EXPECT_TRUE(Verbonden()) << "one pass does not log out";
+            EXPECT_TRUE(S().Aangeboden().isEmpty());
         }
-        venster->close();
     }
 }
 
-TEST_F(ScriptBeheer, ExistingLocalCopyAsksAndNeeFetchesNothing) {
+TEST_F(Sessie, ExistingLocalCopyAsksAndNeeFetchesNothing) {
     struct Geval {
         const char* wat;
         bool rest;
         DialogResult antwoord;
         bool compleet;
-        QString status;
+        QStringList meldingen;
     };
     const QByteArray heel = Inhoud("3-1-3.sql", 5000);
     for (const Geval& g :
-         {Geval{"Nee", true, DialogResult::No, false, "FTP->Directory opgehaald"},
-          Geval{"Ja, server restarts", true, DialogResult::Yes, true, "FTP->Directory opgehaald"},
-          Geval{"Ja, server cannot restart", false, DialogResult::Yes, false,
-                "Het doelbestand \"" + Lokaal("3-1-3.sql") + "\" bestaat al."}}) {
+         {Geval{"Nee", true, DialogResult::No, false, {}},
+          Geval{"Ja, server restarts", true, DialogResult::Yes, true, {}},
+          Geval{"Ja, server cannot restart",
+                false,
+                DialogResult::Yes,
+                false,
+                {"Het doelbestand \"" + Lokaal("3-1-3.sql") + "\" bestaat al."}}}) {
         SCOPED_TRACE(g.wat);
         FtpPeerOptions opties;
         opties.rest = g.rest;
@@ -135,97 +134,134 @@ TEST_F(ScriptBeheer, ExistingLocalCopyAsksAndNeeFetchesNothing) {
         ftp->writeFile("3-1-3.sql", heel);
         ftp->writeFile("3-1-4.sql", Inhoud("3-1-4.sql"));
         QFile::remove(Lokaal("3-1-3.sql"));
-        Open();
-        venster->VerbindenClick();
-        ASSERT_EQ(Online(), QStringList({"3-1-3.sql", "3-1-4.sql"}));
+        Nieuw().Openen();
+        S().Inloggen(false, Lokaal());
+        ASSERT_EQ(S().Aangeboden(), QStringList({"3-1-3.sql", "3-1-4.sql"}));
         // The copy turns up after the listing.
         Schrijf(Lokaal("3-1-3.sql"), heel.left(1200));
-        platform.answer(g.antwoord);
-        venster->OphalenBestandClick();
-        ASSERT_EQ(platform.dialogs.size(), 1u);
-        EXPECT_EQ(platform.dialogs[0].caption, "Korvex® bevestiging");
-        EXPECT_EQ(platform.dialogs[0].text, "Zelvo Korvex SQL script bestaat al, toch downloaden?");
-        EXPECT_EQ(platform.dialogs[0].buttons, QStringList({"&Ja", "&Nee"}));
-        platform.dialogs.clear();
+        antwoord = g.antwoord;
+        gevraagd = lokaalGelezen = 0;
+        meldingen.clear();
+        EXPECT_TRUE(S().OphalenBatch(Lokaal(), waarnemer));
+        EXPECT_EQ(gevraagd, 1);
         EXPECT_EQ(Lees(Lokaal("3-1-3.sql")), g.compleet ? heel : heel.left(1200));
         EXPECT_FALSE(QFile::exists(Lokaal("3-1-4.sql"))) << "the batch ends after the question";
-        EXPECT_EQ(Aantal(ftp->commands(), "RETR"), g.antwoord == DialogResult::Yes && g.rest ? 1 : 0);
-        EXPECT_EQ(Status(), g.status);
+        EXPECT_EQ(Aantal(ftp->commands(), "RETR"),
+                  g.antwoord == DialogResult::Yes && g.rest ? 1 : 0);
+        EXPECT_EQ(meldingen, g.meldingen);
         // Re-read after a fetch that returned; a failed one leaves it as it was.
-        EXPECT_EQ(venster->OverzichtBestanden->currentRow(), g.rest ? 0 : -1);
-        venster->close();
+        EXPECT_EQ(lokaalGelezen, g.rest ? 1 : 0);
     }
 }
 
-TEST_F(ScriptBeheer, FailedFetchLeavesNoFileAndIsOfferedAgainOnlyInANewWindow) {
+TEST_F(Sessie, FailedFetchLeavesNoFileAndIsOfferedAgainOnlyInANewSession) {
     struct Geval {
         const char* wat;
         FtpPeerOptions opties;
         bool verbonden;
-        QString status;
+        QString melding;
     };
     FtpPeerOptions breekt;
     breekt.dropAfter = 1000;
     FtpPeerOptions stokt;
     stokt.stallAfter = 1000;
-    // A fetch that fails keeps its text over that of the listing after it.
-    for (const Geval& g : {Geval{"dropped", breekt, true, "426 Connection closed; transfer aborted."},
-                           Geval{"silent", stokt, false,
-                                 "Time-out: de server zond binnen 400 ms geen gegevens."}}) {
+    for (const Geval& g :
+         {Geval{"dropped", breekt, true, "426 Connection closed; transfer aborted."},
+          Geval{"silent", stokt, false, "Time-out: de server zond binnen 400 ms geen gegevens."}}) {
         SCOPED_TRACE(g.wat);
         ftp = std::make_unique<FtpPeer>(g.opties);
         ASSERT_TRUE(ftp->start());
         ftp->writeFile("3-1-3.sql", Inhoud("3-1-3.sql", 300000));
         ftp->writeFile("3-1-4.sql", Inhoud("3-1-4.sql", 500));
-        auto context = Context();
-        context.server.gegevensTimeoutMs = 400;
-        venster = std::make_unique<scripts::TFKorvexFTP>(platform, context);
-        venster->show();
-        venster->VerbindenClick();
-        venster->OphalenBestandClick();
-        EXPECT_EQ(Status(), g.status);
-        EXPECT_EQ(venster->FTP.connected(), g.verbonden);
+        auto server = Server();
+        server.gegevensTimeoutMs = 400;
+        Nieuw(server).Openen();
+        S().Inloggen(true, Lokaal());
+        meldingen.clear();
+        EXPECT_EQ(S().OphalenBatch(Lokaal(), waarnemer), g.verbonden);
+        // A fetch that fails keeps its text over that of the listing after it.
+        const QStringList verwacht(g.verbonden ? 2 : 1, g.melding);
+        EXPECT_EQ(meldingen, verwacht);
+        EXPECT_EQ(Verbonden(), g.verbonden);
         EXPECT_EQ(AllesIn(Lokaal()), QStringList()) << "no partial file, hidden or not";
-        EXPECT_TRUE(LokaleLijst().isEmpty());
         if (g.verbonden) {
-            EXPECT_EQ(Online(), QStringList({"3-1-4.sql"}));
+            EXPECT_EQ(S().Aangeboden(), QStringList({"3-1-4.sql"}));
         }
 
-        // Logging in again within this window does not offer it; the next
-        // window does.
-        venster->VerbindenClick();
-        EXPECT_EQ(Online(), QStringList({"3-1-4.sql"}));
-        venster->close();
-        venster = std::make_unique<scripts::TFKorvexFTP>(platform, context);
-        venster->show();
-        venster->VerbindenClick();
-        EXPECT_EQ(Online(), QStringList({"3-1-3.sql", "3-1-4.sql"}));
-        // The window stays usable, and closing always works.
-        venster->close();
-        EXPECT_FALSE(venster->isVisible());
-        EXPECT_FALSE(venster->FTP.connected());
+        // Logging in again within this session does not offer it; the next
+        // session does.
+        S().Inloggen(true, Lokaal());
+        EXPECT_EQ(S().Aangeboden(), QStringList({"3-1-4.sql"}));
+        Nieuw(server).Openen();
+        S().Inloggen(true, Lokaal());
+        EXPECT_EQ(S().Aangeboden(), QStringList({"3-1-3.sql", "3-1-4.sql"}));
     }
 }
 
-TEST_F(ScriptBeheer, HostileListingNamesAreNeverOfferedOrWritten) {
+TEST_F(Sessie, HostileListingNamesAreNeverOfferedOrWritten) {
     FtpPeerOptions opties;
-    opties.listing = "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 ../4-0-0.sql\r\n"
-                     "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 ../../4-0-1.sql\r\n"
-                     "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 /tmp/4-0-2.sql\r\n"
-                     "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 ..\\4-0-3.sql\r\n"
-                     "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 ..\r\n"
-                     "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 4-0-4\x01.sql\r\n"
-                     "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 4-0-5.sql\r\n";
+    opties.listing =
+        "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 ../4-0-0.sql\r\n"
+        "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 ../../4-0-1.sql\r\n"
+        "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 /tmp/4-0-2.sql\r\n"
+        "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 ..\\4-0-3.sql\r\n"
+        "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 ..\r\n"
+        "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 4-0-4\x01.sql\r\n"
+        "-rw-r--r-- 1 ftp ftp 3 Aug 21 10:00 4-0-5.sql\r\n";
     ftp = std::make_unique<FtpPeer>(opties);
     ASSERT_TRUE(ftp->start());
     ftp->writeFile("4-0-5.sql", "ok");
-    Open();
-    venster->VerbindenClick();
-    EXPECT_EQ(Online(), QStringList({"4-0-5.sql"}));
-    venster->OphalenBestandClick();
+    Nieuw().Openen();
+    S().Inloggen(true, Lokaal());
+    EXPECT_EQ(S().Aangeboden(), QStringList({"4-0-5.sql"}));
+    S().OphalenBatch(Lokaal(), waarnemer);
     EXPECT_EQ(AllesIn(programma.path()), QStringList({"SQLOnlineScripts"}));
     EXPECT_EQ(AllesIn(Lokaal()), QStringList({"4-0-5.sql"}));
     EXPECT_EQ(Aantal(ftp->commands(), "RETR"), 1);
+}
+
+TEST_F(ScriptBeheer, LoginAndFetchBatchReachTheListsTheButtonsAndTheStatusBar) {
+    ftp->writeFile("3-1-3.sql", Inhoud("3-1-3.sql"));
+    ftp->writeFile("3-1-4.sql", Inhoud("3-1-4.sql"));
+    Open();
+    venster->VerbindenClick();
+    ASSERT_EQ(Online(), QStringList({"3-1-3.sql", "3-1-4.sql"})) << Status().toStdString();
+    EXPECT_EQ(venster->SQLBestandenFTP->currentRow(), 0);
+    EXPECT_EQ(Status(), "FTP->Directory opgehaald");
+    venster->ControllerTimer();
+    EXPECT_FALSE(venster->Verbinden->isEnabled());
+    EXPECT_TRUE(venster->Verbreken->isEnabled());
+    EXPECT_TRUE(venster->OphalenBestand->isEnabled());
+
+    // The local copy that turns up is asked about in the window's words;
+    // Nee ends the batch, the remote list listed afresh.
+    Schrijf(Lokaal("3-1-3.sql"), "deels");
+    platform.answer(DialogResult::No);
+    venster->SQLBestandenFTPDblClick();
+    ASSERT_EQ(platform.dialogs.size(), 1u);
+    EXPECT_EQ(platform.dialogs[0].caption, "Korvex® bevestiging");
+    EXPECT_EQ(platform.dialogs[0].text, "Zelvo Korvex SQL script bestaat al, toch downloaden?");
+    EXPECT_EQ(platform.dialogs[0].buttons, QStringList({"&Ja", "&Nee"}));
+    EXPECT_EQ(Online(), QStringList({"3-1-4.sql"}));
+    EXPECT_EQ(venster->SQLBestandenFTP->currentRow(), -1);
+    EXPECT_EQ(LokaleLijst(), QStringList({"3-1-3.sql"}));
+    EXPECT_EQ(venster->OverzichtBestanden->FileName(), QDir(Lokaal()).filePath("3-1-3.sql"));
+
+    venster->OphalenBestandClick();
+    EXPECT_EQ(LokaleLijst(), QStringList({"3-1-3.sql", "3-1-4.sql"}));
+    EXPECT_TRUE(Online().isEmpty());
+    for (const char* naam : {"SQLBestandenFTP", "OverzichtBestanden", "SQLBestandenLokaal",
+                             "DriveComboBox1", "OphalenBestand"})
+        EXPECT_TRUE(venster->findChild<QWidget*>(naam)->isEnabled()) << naam;
+
+    venster->VerbrekenClick();
+    EXPECT_FALSE(venster->FTP.connected());
+    EXPECT_EQ(Status(), "FTP->Verbinding verbroken");
+    // A failed login leaves the list empty and says why.
+    ftp.reset();
+    venster->VerbindenClick();
+    EXPECT_TRUE(Online().isEmpty());
+    EXPECT_FALSE(Status().startsWith("FTP->")) << Status().toStdString();
 }
 
 TEST_F(ScriptBeheer, ClosingLogsOutStopsTheTimerAndKeepsTheDatabaseUntilDestroyed) {

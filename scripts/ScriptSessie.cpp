@@ -1,0 +1,217 @@
+#include "scripts/ScriptSessie.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include "Deployment.h"
+#include "database/access/Command.h"
+#include "database/access/Query.h"
+#include "net/FtpClient.h"
+#include "platform/Bestand.h"
+#include "platform/KorvexError.h"
+#include "platform/Tekst.h"
+#include "scripts/ScriptBestand.h"
+#include "scripts/Scriptlijst.h"
+
+namespace korvex::scripts {
+
+ScriptServer ScriptServer::Standaard() {
+    ScriptServer s;
+    s.host = QStringLiteral(KORVEX_SCRIPT_HOST);
+    s.port = quint16(KORVEX_SCRIPT_PORT);
+    s.gebruiker = QStringLiteral(KORVEX_SCRIPT_USER);
+    s.wachtwoord = QStringLiteral(KORVEX_SCRIPT_PASSWORD);
+    return s;
+}
+
+ScriptSessie::ScriptSessie(Platform& platform, net::FtpClient& ftp, db::Query& versieVraag,
+                           db::Command& opdracht, ScriptServer server)
+    : platform_(platform),
+      server_(std::move(server)),
+      ftp_(ftp),
+      versieVraag_(versieVraag),
+      opdracht_(opdracht) {
+    ftp_.setConnectTimeout(server_.verbindTimeoutMs);
+    ftp_.setReplyTimeout(server_.antwoordTimeoutMs);
+    ftp_.setDataTimeout(server_.gegevensTimeoutMs);
+    versieVraag_.sql = Tekst::sqlBatch(
+        {QStringLiteral("select * from DatabaseInstellingen"), QStringLiteral("where dat_id=1")});
+    versieVraag_.fields = {
+        {QStringLiteral("dat_id"), db::FieldKind::AutoInc, 0, true},
+        {QStringLiteral("dat_versie"), db::FieldKind::String, 10, false},
+        {QStringLiteral("dat_datum"), db::FieldKind::DateTime, 0, false},
+    };
+}
+
+DatabaseVersie ScriptSessie::Openen() {
+    if (!versieVraag_.isOpen()) versieVraag_.open();
+    const QString versie = versieVraag_.fieldText(QStringLiteral("dat_versie"));
+    const QDateTime moment = versieVraag_.fieldDateTime(QStringLiteral("dat_datum"));
+    // No value reads as the date-time origin, 30 December 1899.
+    const QDate dag = moment.isValid() ? moment.date() : QDate(1899, 12, 30);
+    versieSleutel_ = QString(versie).replace(u'.', u'-');
+    return {versie, QString::asprintf("%02d-%02d-%04d", dag.day(), dag.month(), dag.year())};
+}
+
+void ScriptSessie::Sluiten() {
+    if (versieVraag_.isOpen()) versieVraag_.close();
+}
+
+void ScriptSessie::Inloggen(bool passief, const QString& lokaleMap) {
+    aangeboden_.clear();
+    ftp_.setPassive(passief);
+    ftp_.setUserName(server_.gebruiker);
+    ftp_.setPassword(server_.wachtwoord);
+    ftp_.setHost(server_.host);
+    ftp_.setPort(server_.port);
+    ftp_.connect();
+    ChangeDir(QStringLiteral("/"), lokaleMap);
+}
+
+void ScriptSessie::ChangeDir(const QString& map, const QString& lokaleMap) {
+    aangeboden_.clear();
+    ftp_.changeDir(map);
+    ftp_.setTransferType(net::FtpClient::TransferType::Ascii);
+    QStringList regels;
+    ftp_.list(regels);
+    // One read of the local folder, as it is shown at this moment.
+    const QStringList aanwezig =
+        QDir(lokaleMap).entryList(QDir::Files | QDir::System | QDir::Hidden);
+    // Compared the way the local file system compares names.
+    const auto sleutel = [](const QString& naam) {
+        return Bestand::NaamVergelijking == Qt::CaseSensitive ? naam : naam.toCaseFolded();
+    };
+    QSet<QString> bekend;
+    for (const QString& naam : aanwezig) bekend.insert(sleutel(naam));
+    QStringList namen = Scriptlijst::Filter(regels, versieSleutel_, [&](const QString& naam) {
+        return bekend.contains(sleutel(naam)) || mislukt_.contains(naam);
+    });
+    Scriptlijst::Sorteer(namen);
+    aangeboden_ = std::move(namen);
+}
+
+bool ScriptSessie::IsFile(const QString& naam, const QString& lokaleMap,
+                          const OphaalWaarnemer& waarnemer) {
+    ftp_.setTransferType(net::FtpClient::TransferType::Binary);
+    if (!Scriptlijst::VeiligeNaam(naam))
+        throw KorvexError(QStringLiteral("\"%1\" is geen geldige bestandsnaam.").arg(naam));
+    const QString pad = QDir(lokaleMap).filePath(naam);
+    const QFileInfo info(pad);
+    if (info.exists() && !info.isDir()) {
+        const DialogResult antwoord = waarnemer.bestaatAl();
+        if (antwoord == DialogResult::Yes) {
+            StopOphalen = true;
+            ftp_.fetch(naam, pad, false, true);
+        } else if (antwoord == DialogResult::No) {
+            StopOphalen = true;
+        }
+        return true;
+    }
+    try {
+        haalNieuwOp(naam, pad);
+        StopOphalen = false;
+    } catch (const std::exception& fout) {
+        StopOphalen = true;
+        mislukt_.insert(naam);
+        ophaalFout_ = foutTekst(fout);
+        waarnemer.meld(ophaalFout_);
+    }
+    return true;
+}
+
+void ScriptSessie::haalNieuwOp(const QString& naam, const QString& pad) {
+    // Received under a name the list does not show, and named only when
+    // complete: a half-fetched script is never offered to run.
+    QTemporaryFile deel(QDir(QFileInfo(pad).path()).filePath(QStringLiteral(".ophalen-XXXXXX")));
+    if (!deel.open())
+        throw KorvexError(
+            QStringLiteral("In de map \"%1\" kan geen bestand worden aangemaakt: %2")
+                .arg(QDir::toNativeSeparators(QFileInfo(pad).path()), deel.errorString()));
+    deel.close();
+    ftp_.fetch(naam, deel.fileName(), true, true);
+    deel.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    // Through the temporary file itself: its close() keeps the file open,
+    // and Windows moves no file that is open; only it can let go first.
+    if (!deel.rename(pad))
+        throw KorvexError(QStringLiteral("Het opgehaalde script kan niet als \"%1\" worden "
+                                         "bewaard.")
+                              .arg(QDir::toNativeSeparators(pad)));
+    deel.setAutoRemove(false);
+}
+
+bool ScriptSessie::OphalenBatch(const QString& lokaleMap, const OphaalWaarnemer& waarnemer) {
+    StopOphalen = false;
+    int passen = 0;
+    while (!aangeboden_.isEmpty() && !StopOphalen && passen < PassenPerBatch) {
+        ++passen;
+        try {
+            platform_.processPendingEvents();
+            if (!ftp_.connected()) return false;
+            ophaalFout_.clear();
+            IsFile(aangeboden_.first(), lokaleMap, waarnemer);
+            waarnemer.lokaalGewijzigd();
+            if (!ftp_.connected()) return false;
+            bool opgehaald = false;
+            try {
+                ChangeDir(QStringLiteral("/"), lokaleMap);
+                opgehaald = true;
+            } catch (const std::exception& fout) {
+                waarnemer.meld(foutTekst(fout));
+            }
+            waarnemer.lijstGewijzigd();
+            // The script left the list because its fetch failed: the
+            // listing's report must not hide why.
+            if (opgehaald && !ophaalFout_.isEmpty()) waarnemer.meld(ophaalFout_);
+        } catch (const std::exception& fout) {
+            waarnemer.meld(foutTekst(fout));
+        }
+    }
+    // One click fetches at most five; more need a new login.
+    if (passen == PassenPerBatch && ftp_.connected()) ftp_.disconnect();
+    return true;
+}
+
+Uitvoering ScriptSessie::VoerUit(const QString& pad,
+                                 const std::function<bool(const QString&)>& bevestig) {
+    if (pad.isEmpty()) throw KorvexError(QStringLiteral("Er is geen script gekozen."));
+    QString tekst = ScriptBestand::LeesOpdracht(pad);
+    Uitvoering uitkomst;
+    if (!bevestig(QFileInfo(pad).fileName())) return uitkomst;
+    try {
+        voerUitEnStempel(pad, std::move(tekst), uitkomst);
+        uitkomst.uitkomst = Uitvoering::Uitkomst::Uitgevoerd;
+    } catch (const std::exception& fout) {
+        uitkomst.uitkomst = Uitvoering::Uitkomst::Mislukt;
+        uitkomst.fout = foutTekst(fout);
+        // An error without text still tells the operator something failed.
+        if (Tekst::trimmed(uitkomst.fout).isEmpty())
+            uitkomst.fout =
+                QStringLiteral("Het script %1 is mislukt.").arg(QFileInfo(pad).fileName());
+        uitkomst.opdracht = opdracht_.commandText;
+    }
+    return uitkomst;
+}
+
+void ScriptSessie::voerUitEnStempel(const QString& pad, QString tekst, Uitvoering& uitkomst) {
+    Sluiten();
+    opdracht_.commandText = std::move(tekst);
+    // The driver's own word for an empty text says nothing to an operator.
+    if (opdracht_.commandText.isEmpty())
+        throw KorvexError(QStringLiteral("Het script is leeg; er is niets uitgevoerd."));
+    QString weigering = ScriptBestand::NietVerzendbaar(opdracht_.commandText);
+    if (weigering.isEmpty()) weigering = ScriptBestand::LosVraagteken(opdracht_.commandText);
+    if (!weigering.isEmpty()) throw KorvexError(weigering);
+    opdracht_.execute();
+    opdracht_.commandText =
+        ScriptBestand::StempelOpdracht(ScriptBestand::Versie(QFileInfo(pad).fileName()));
+    opdracht_.execute();
+    QFile::remove(pad);
+    uitkomst.verwijderd = true;
+    uitkomst.versie = Openen();
+}
+
+}  // namespace korvex::scripts
