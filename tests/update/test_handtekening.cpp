@@ -4,7 +4,10 @@
 #include <memory>
 
 #include "tests/support/Bestanden.h"
+#include "net/HttpClient.h"
 #include "tests/update/UpdateFixture.h"
+#include "update/UpdateControle.h"
+#include "update/UpdateDownload.h"
 
 namespace korvex::test {
 namespace {
@@ -46,8 +49,8 @@ class Sleutelpaar {
     std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> pkey_;
 };
 
-// The whole road: the manifest offers 9.0.1.20 with the given signature
-// line, the operator downloads from the notification window.
+// The manifest offers 9.0.1.20 with the given signature line, and the
+// installer is downloaded.
 class Ondertekend : public UpdateTest {
   protected:
     void SetUp() override {
@@ -59,8 +62,10 @@ class Ondertekend : public UpdateTest {
     }
 
     // True when the installer was handed to the updater; anything else must
-    // be the damage report with nothing left behind.
-    bool download(const QByteArray& handtekeningRegel) {
+    // be the damage report with nothing left behind. The check and the
+    // download run as services, or from the windows as the operator meets
+    // them, so the window road shows the key and the manifest reaching them.
+    bool download(const QByteArray& handtekeningRegel, bool viaVensters = false) {
         platform.dialogs.clear();
         platform.started.clear();
         platform.quitRequests = 0;
@@ -68,6 +73,7 @@ class Ondertekend : public UpdateTest {
         manifest("[KorvexSQL]\r\nVersion=9.0.1.20\r\nDownloadFileURL=" +
                  peer.url(QStringLiteral("/pub/setup.exe")).toUtf8() + "\r\n" + handtekeningRegel +
                  "\r\n");
+        if (!viaVensters) return viaDiensten();
         platform.answer(DialogResult::OK);
         bool bestandBijMelding = false;
         platform.onNextDialog([&] { bestandBijMelding = QFileInfo::exists(doel()); });
@@ -80,15 +86,39 @@ class Ondertekend : public UpdateTest {
         const ShownDialog& dialoog = platform.dialogs[0];
         if (dialoog.text == u"Zelvo Korvex® Fernaxo gaat nu starten") {
             EXPECT_EQ(dialoog.kind, DialogKind::Information);
-            EXPECT_EQ(platform.quitRequests, 1);
-            EXPECT_EQ(platform.started, QStringList{folder.path() + kUpdaterStart +
-                                                    QDir::toNativeSeparators(doel()) + "'"});
-            EXPECT_EQ(Lees(doel()), HttpPeer::patternBytes(3000));
-            return true;
+            return overgedragen();
         }
         EXPECT_EQ(dialoog.text, "De download is beschadigd.");
         EXPECT_EQ(dialoog.kind, DialogKind::Error);
         EXPECT_FALSE(bestandBijMelding) << "a damaged installer is gone before its report";
+        return nietsAchter();
+    }
+
+    bool viaDiensten() {
+        net::HttpClient http;
+        UpdateControle controle(http);
+        const UpdateControle::Resultaat manifest = controle.Controleer(
+            {update.UpdateFileURL, QString(), update.ManifestSectie, update.Version, QString()});
+        EXPECT_EQ(manifest.uitkomst, UpdateControle::Uitkomst::NieuweVersie);
+        UpdateDownload dienst(http, platform);
+        const UpdateDownload::Resultaat uit =
+            dienst.Download({manifest.record, THashType::None, update.SignatureKey});
+        if (uit.uitkomst == UpdateDownload::Uitkomst::Gecontroleerd) {
+            EXPECT_EQ(dienst.Overdragen(uit.doel), std::nullopt);
+            return overgedragen();
+        }
+        EXPECT_EQ(uit.uitkomst, UpdateDownload::Uitkomst::Beschadigd);
+        return nietsAchter();
+    }
+
+    bool overgedragen() {
+        EXPECT_EQ(platform.quitRequests, 1);
+        EXPECT_EQ(platform.started, QStringList{folder.path() + kUpdaterStart +
+                                                QDir::toNativeSeparators(doel()) + "'"});
+        EXPECT_EQ(Lees(doel()), HttpPeer::patternBytes(3000));
+        return true;
+    }
+    bool nietsAchter() {
         EXPECT_EQ(downloads(), QStringList());
         EXPECT_TRUE(platform.started.isEmpty());
         EXPECT_EQ(platform.quitRequests, 0);
@@ -138,6 +168,7 @@ TEST_F(Ondertekend, AlleenDeHandtekeningVanDeMakerOverDezeVersieEnDitBestandGeld
     // A key that is no key checks and fails, rather than checking nothing.
     update.SignatureKey = QStringLiteral("AAAA");
     EXPECT_FALSE(download(regel(goed)));
+    EXPECT_FALSE(download(regel(goed), true));
 }
 
 TEST_F(Ondertekend, ZonderSleutelTeltGeenHandtekening) {
@@ -179,11 +210,11 @@ TEST_F(Ondertekend, SignUpdateTekentWatHetProgrammaAanvaardt) {
         signUpdate({QStringLiteral("sign"), installer, QStringLiteral("9.0.1.20"), sleutel});
     ASSERT_TRUE(handtekening.startsWith("EdSignature=")) << handtekening.toStdString();
     update.SignatureKey = QString::fromLatin1(publiek.trimmed());
-    EXPECT_TRUE(download(handtekening.trimmed()));
+    EXPECT_TRUE(download(handtekening.trimmed(), true));
     // The same signature for an installer offered as another version fails.
     const QByteArray andere =
         signUpdate({QStringLiteral("sign"), installer, QStringLiteral("9.0.1.19"), sleutel});
-    EXPECT_FALSE(download(andere.trimmed()));
+    EXPECT_FALSE(download(andere.trimmed(), true));
 }
 
 }  // namespace
