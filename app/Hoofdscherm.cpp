@@ -22,7 +22,6 @@
 #include "Deployment.h"
 #include "app/ConfiguratieBestand.h"
 #include "app/InstellingenOpslag.h"
-#include "database/Bedrijfsgegevens.h"
 #include "database/Verbindingsinstellingen.h"
 #include "platform/Bestand.h"
 #include "platform/KorvexError.h"
@@ -39,10 +38,6 @@ namespace {
 
 const QString geopend = QStringLiteral("Database met succes geopend");
 const QString gesloten = QStringLiteral("Database met succes gesloten");
-const QString vkmWaarschuwing = QStringLiteral("Voer een geldige VKM ID in en probeer opnieuw");
-const QString locatieWaarschuwing =
-    QStringLiteral("Voer een locatie database in en probeer opnieuw");
-const QString btwWaarschuwing = QStringLiteral("Voer een geldig BTW nummer in en probeer opnieuw");
 
 // The tab strip: tabs 23 pixels wide, one under the other, text upwards.
 class TKleurTabBalk : public QTabBar {
@@ -161,7 +156,8 @@ THoofdscherm::THoofdscherm(Platform& platform, QWidget* parent)
       ADO2(QStringLiteral(KORVEX_ODBC_DRIVER)),
       ADOCommand(ADO),
       ADOBDR(ADO2),
-      platform_(platform) {
+      platform_(platform),
+      beheer_(ADO, ADO2, ADOCommand, ADOBDR, platform) {
     setObjectName(QStringLiteral("Hoofdscherm"));
     kivVerInfo1 = new TkivVerInfo(this);
     LumoAppUpdate1 = new TLumoAppUpdate(platform_, this);
@@ -232,9 +228,6 @@ THoofdscherm::THoofdscherm(Platform& platform, QWidget* parent)
     ADO2.beforeConnect = [this] { ADO2BeforeConnect(); };
     ADO.afterConnect = [this] { ADOAfterConnect(); };
     ADO.afterDisconnect = [this] { ADOAfterDisconnect(); };
-
-    ADOBDR.sql = Tekst::sqlBatch(Bedrijfsgegevens::queryRegels());
-    ADOBDR.fields = Bedrijfsgegevens::velden();
 
     const FileFilter filters[] = {
         {QStringLiteral("Zelvo Korvex SQL configuraties"), QStringLiteral("*.zkd")},
@@ -574,6 +567,30 @@ void THoofdscherm::informatie(const QString& text) {
     platform_.messageDialog(text, DialogKind::Information, BtnOK);
 }
 
+admin::Databasebeheer::Vraag THoofdscherm::jaNee() {
+    return [this](const QString& vraag) {
+        return platform_.messageDialog(vraag, DialogKind::Warning, BtnYes | BtnNo) ==
+               DialogResult::Yes;
+    };
+}
+
+void THoofdscherm::meld(const admin::Uitkomst& uitkomst) {
+    switch (uitkomst.soort) {
+        case admin::Uitkomst::Soort::Gedaan:
+            informatie(uitkomst.tekst);
+            break;
+        case admin::Uitkomst::Soort::Waarschuwing:
+            if (uitkomst.foutGeluid) ZelvoPlay(QStringLiteral("ERROR"));
+            waarschuwing(uitkomst.tekst);
+            break;
+        case admin::Uitkomst::Soort::Geweigerd:
+            logRegel(uitkomst.tekst);
+            break;
+        case admin::Uitkomst::Soort::Afgezegd:
+            break;
+    }
+}
+
 void THoofdscherm::Button1Click() {
     close();
 }
@@ -600,31 +617,6 @@ void THoofdscherm::Button3Click() {
     }
 }
 
-bool THoofdscherm::invoerGetest(bool foutGeluid) {
-    // The name goes unquoted into CREATE, DROP, EXEC and USE: only an
-    // identifier of letters, digits and "_" is let through.
-    const QString* melding = nullptr;
-    if (!Verbindingsinstellingen::geldigeVkmId(P_VKMID->text()))
-        melding = &vkmWaarschuwing;
-    else if (Tekst::trimmed(LocatieDatabase->text()).isEmpty() ||
-             !Tekst::veiligVoorSql(LocatieDatabase->text()))
-        melding = &locatieWaarschuwing;
-    if (melding == nullptr) return true;
-    if (foutGeluid) ZelvoPlay(QStringLiteral("ERROR"));
-    waarschuwing(*melding);
-    return false;
-}
-
-bool THoofdscherm::serverGeopend(const std::function<void(const QString&)>& meldFout) {
-    try {
-        if (!ADO.isOpen()) ADO.open();
-        return true;
-    } catch (const std::exception& fout) {
-        meldFout(foutTekst(fout));
-        return false;
-    }
-}
-
 void THoofdscherm::Button4Click() {
     levenscyclus(admin::Levenscyclus::Aanmaken);
 }
@@ -639,32 +631,15 @@ void THoofdscherm::Button7Click() {
 }
 
 void THoofdscherm::levenscyclus(admin::Levenscyclus opdracht) {
-    const admin::LevenscyclusSoort& soort = admin::soort(opdracht);
-    auto meldFout = [&](const QString& tekst) {
-        if (soort.foutenInLogboek)
-            logRegel(tekst);
-        else
-            foutDialoog(tekst);
-    };
-
-    if (soort.herstel) {
-        if (ADO.isOpen()) ADO.close();
-        if (ADO2.isOpen()) ADO2.close();
-        platform_.processPendingEvents();
-        P_DATABASE->setText(QStringLiteral("master"));
-    }
-    if (!invoerGetest(soort.foutGeluid) || !serverGeopend(meldFout)) return;
     try {
-        const QString naam = Verbindingsinstellingen::bedrijfsDatabaseNaam(P_VKMID->text());
-        const QStringList regels = admin::batchRegels(opdracht, naam, LocatieDatabase->text());
-        if (platform_.messageDialog(soort.vraag, DialogKind::Warning, BtnYes | BtnNo) !=
-            DialogResult::Yes)
-            return;
-        ADOCommand.commandText = Tekst::sqlBatch(regels);
-        ADOCommand.execute();
-        informatie(QStringLiteral("De database ") + naam + soort.succesEinde);
+        meld(beheer_.Levenscyclus(
+            opdracht, P_VKMID->text(), LocatieDatabase->text(),
+            [this] { P_DATABASE->setText(QStringLiteral("master")); }, jaNee()));
     } catch (const std::exception& fout) {
-        meldFout(foutTekst(fout));
+        if (admin::soort(opdracht).foutenInLogboek)
+            logRegel(foutTekst(fout));
+        else
+            foutDialoog(foutTekst(fout));
     }
 }
 
@@ -706,17 +681,10 @@ void THoofdscherm::Button9Click() {
 
 void THoofdscherm::bedrijfsrapport() {
     try {
-        if (!ADO2.isOpen()) ADO2.open();
-        if (!ADOBDR.isOpen()) ADOBDR.open();
+        const admin::Bedrijfsrapport rapport = beheer_.Rapport();
         Logboek->clear();
-        const QStringList regels =
-            Bedrijfsgegevens::rapport(ADOBDR.fieldText(QStringLiteral("por_inlogcode")),
-                                      ADOBDR.fieldText(QStringLiteral("por_paswoord")),
-                                      ADOBDR.fieldText(QStringLiteral("bdr_pincode")),
-                                      ADOBDR.fieldText(QStringLiteral("bdr_btwnummer")));
-        for (const QString& r : regels) logRegel(r);
-        P_PINCODE->setText(ADOBDR.fieldText(QStringLiteral("bdr_pincode")));
-        ADOBDR.close();
+        for (const QString& r : rapport.regels) logRegel(r);
+        P_PINCODE->setText(rapport.pincode);
         RzPageControl1->setCurrentWidget(TabSheet3);
     } catch (const std::exception& fout) {
         foutDialoog(foutTekst(fout));
@@ -728,27 +696,17 @@ void THoofdscherm::Button10Click() {
 }
 
 void THoofdscherm::Button11Click() {
-    if (!invoerGetest(false)) return;
-    // The number goes into the batch's text, which the driver would cut short.
-    if (!Tekst::veiligVoorSql(BTWnummer->text())) {
-        waarschuwing(btwWaarschuwing);
-        return;
-    }
-    if (!serverGeopend([this](const QString& t) { foutDialoog(t); })) return;
-    if (platform_.messageDialog(
-            QStringLiteral("Wenst u het BTW nummer te wijzigen in de database?"),
-            DialogKind::Warning, BtnYes | BtnNo) != DialogResult::Yes)
-        return;
     try {
-        ADOCommand.commandText = Tekst::sqlBatch(Bedrijfsgegevens::btwRegels(
-            Verbindingsinstellingen::bedrijfsDatabaseNaam(P_VKMID->text()), BTWnummer->text()));
-        ADOCommand.execute();
-        informatie(QStringLiteral("Het BTW nummer werd met succes gewijzigd."));
-        Logboek->clear();
+        const admin::Uitkomst uitkomst = beheer_.BtwNummer(P_VKMID->text(), LocatieDatabase->text(),
+                                                          BTWnummer->text(), jaNee());
+        meld(uitkomst);
+        // After a refused update no report follows.
+        if (uitkomst.soort != admin::Uitkomst::Soort::Gedaan) return;
     } catch (const std::exception& fout) {
-        logRegel(foutTekst(fout));
+        foutDialoog(foutTekst(fout));
         return;
     }
+    Logboek->clear();
     bedrijfsrapport();
 }
 
@@ -774,27 +732,26 @@ void THoofdscherm::Button14Click() {
 }
 
 void THoofdscherm::typeProfiel(admin::TypeProfiel profiel) {
+    // Both boxes are the system's own, without an owner and on top.
+    SystemBoxRequest box;
+    box.withOwner = false;
+    box.topmost = true;
     try {
-        const QStringList regels = admin::profielRegels(profiel);
-        SystemBoxRequest vraag;
-        vraag.text = admin::profielVraag(profiel);
-        vraag.buttons = BtnYes | BtnNo;
-        vraag.icon = SystemIcon::Question;
-        vraag.defaultButton = BtnNo;
-        vraag.withOwner = false;
-        vraag.topmost = true;
-        if (platform_.systemMessageBox(vraag) != DialogResult::Yes) return;
-        ADOCommand.commandText = Tekst::sqlBatch(regels);
-        ADOCommand.execute();
-        SystemBoxRequest klaar;
-        klaar.caption = QStringLiteral("Controle gegevens");
-        klaar.text = admin::profielSucces(profiel);
-        klaar.buttons = BtnOK;
-        klaar.icon = SystemIcon::Information;
-        klaar.defaultButton = BtnOK;
-        klaar.withOwner = false;
-        klaar.topmost = true;
-        platform_.systemMessageBox(klaar);
+        const admin::Uitkomst uitkomst = beheer_.TypeProfiel(profiel, [&](const QString& vraag) {
+            SystemBoxRequest v = box;
+            v.text = vraag;
+            v.buttons = BtnYes | BtnNo;
+            v.icon = SystemIcon::Question;
+            v.defaultButton = BtnNo;
+            return platform_.systemMessageBox(v) == DialogResult::Yes;
+        });
+        if (uitkomst.soort != admin::Uitkomst::Soort::Gedaan) return;
+        box.caption = QStringLiteral("Controle gegevens");
+        box.text = uitkomst.tekst;
+        box.buttons = BtnOK;
+        box.icon = SystemIcon::Information;
+        box.defaultButton = BtnOK;
+        platform_.systemMessageBox(box);
     } catch (const std::exception& fout) {
         foutDialoog(foutTekst(fout));
     }

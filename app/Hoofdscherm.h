@@ -10,8 +10,7 @@
 #include "database/access/Command.h"
 #include "database/access/Connection.h"
 #include "database/access/Query.h"
-#include "database/admin/Levenscyclus.h"
-#include "database/admin/TypeProfiel.h"
+#include "database/admin/Databasebeheer.h"
 #include "platform/Platform.h"
 #include "scripts/KorvexFTP.h"
 #include "update/LumoAppUpdate.h"
@@ -171,15 +170,18 @@ class THoofdscherm : public QWidget {
     void waarschuwing(const QString& text);
     void informatie(const QString& text);
 
-    // The VKM ID and location tests; false after the warning.
-    bool invoerGetest(bool foutGeluid);
-    // Opens the server connection when closed; false after reporting why not.
-    bool serverGeopend(const std::function<void(const QString&)>& meldFout);
+    // Asks a yes/no question in the message dialog.
+    admin::Databasebeheer::Vraag jaNee();
+    // Sends an outcome to its place: success and warning to the dialog, a
+    // refusal to the log memo.
+    void meld(const admin::Uitkomst& uitkomst);
     void levenscyclus(admin::Levenscyclus opdracht);
     void typeProfiel(admin::TypeProfiel profiel);
     void bedrijfsrapport();
 
     Platform& platform_;
+    // Carries out the database commands on the connections lent to it.
+    admin::Databasebeheer beheer_;
     std::unique_ptr<InstellingenOpslag> opslag_;
     QString huidigeHint_;
     bool getoond_ = false;

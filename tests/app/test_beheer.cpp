@@ -2,24 +2,24 @@
 #include <QTabWidget>
 
 #include "tests/app/WindowFixture.h"
+#include "tests/database/Bedrijfsrecord.h"
 
 using namespace korvex;
-using test::TdsColumn;
+using test::bedrijfsrij;
 using test::TdsReply;
-using test::TdsType;
+
+// The window's part of the database commands: each button reaches its
+// command, the questions are asked in the described boxes and each outcome
+// reaches its place. What the commands send is tested on the service.
 
 namespace {
-
-QString crlf(const QStringList& lines) {
-    return lines.join("\r\n") + "\r\n";
-}
 
 struct Opdracht {
     const char* naam;
     void (THoofdscherm::*klik)();
     QString vraag;
     QString succes;
-    QStringList regels;  // for VKM ID " 42 " and location D:\SQL
+    QString kern;  // the batch's line that names the command
 };
 
 const std::vector<Opdracht>& opdrachten() {
@@ -28,125 +28,31 @@ const std::vector<Opdracht>& opdrachten() {
          &THoofdscherm::Button4Click,
          "Een nieuwe database aanmaken op de gekozen locatie?",
          "De database KORVEX_42 werd met succes aangemaakt",
-         {"USE master", ";", "CREATE DATABASE KORVEX_42 ", "ON", "( NAME = KORVEX_42_dat,",
-          "FILENAME = 'D:\\SQL\\KORVEX_42.mdf') ", "LOG ON", "(NAME = 'KORVEX_42_log',",
-          "FILENAME = 'D:\\SQL\\KORVEX_42_log.ldf')", ";"}},
+         "CREATE DATABASE KORVEX_42 "},
         {"koppelen",
          &THoofdscherm::Button5Click,
          "De database koppelen met de gekozen locatie?",
          "De database KORVEX_42 werd met succes gekoppeld",
-         {"USE master", ";", "EXEC sp_attach_db @dbname = 'KORVEX_42',",
-          "@filename1 = 'D:\\SQL\\KORVEX_42.mdf',", "@filename2 = 'D:\\SQL\\KORVEX_42_log.ldf'",
-          ";"}},
+         "EXEC sp_attach_db @dbname = 'KORVEX_42',"},
         {"verwijderen",
          &THoofdscherm::Button6Click,
          "De database verwijderen op de gekozen locatie?",
          "De database KORVEX_42 werd met succes verwijderd",
-         {"USE master", ";", "DROP DATABASE KORVEX_42 ", ";"}},
+         "DROP DATABASE KORVEX_42 "},
         {"ontkoppelen",
          &THoofdscherm::Button7Click,
          "De database ontkoppelen van deze locatie?",
          "De database KORVEX_42 werd met succes ontkoppeld",
-         {"USE master", ";", "EXEC sp_detach_db 'KORVEX_42','false'", ";"}},
+         "EXEC sp_detach_db 'KORVEX_42','false'"},
     };
     return lijst;
-}
-
-// The company record's columns as the product's database has them. Written
-// out here rather than taken from the program's own field list, so that a
-// wrong name or kind there shows up as a failure instead of being mirrored.
-std::vector<TdsColumn> bedrijfskolommen() {
-    using T = TdsType;
-    std::vector<TdsColumn> k{
-        {"bdr_id", T::Int},
-        {"bdr_bedrijfsnaam", T::VarChar, 50},
-        {"bdr_straat", T::VarChar, 50},
-        {"bdr_huisnummer", T::VarChar, 10},
-        {"bdr_stad", T::VarChar, 50},
-        {"bdr_postcode", T::VarChar, 10},
-        {"bdr_btwnummer", T::VarChar, 20},
-        {"bdr_email", T::VarChar, 150},
-        {"bdr_telefoon", T::VarChar, 50},
-        {"bdr_actief", T::Int},
-        {"bdr_vkmid", T::VarChar, 10},
-        {"bdr_postmaster", T::VarChar, 150},
-        {"bdr_temp", T::VarChar, 40},
-        {"bdr_start", T::DateTime},
-        {"bdr_verval", T::DateTime},
-        {"bdr_demo", T::Int},
-        {"bdr_xmltag", T::Int},
-        {"bdr_bankrelatie", T::VarChar, 50},
-        {"bdr_kvk", T::VarChar, 50},
-        {"bdr_vervaldagen", T::Int},
-        {"bdr_factuurmail", T::Int},
-        {"bdr_logo", T::VarChar, 254},
-        {"bdr_pincode", T::VarChar, 55},
-        {"bdr_bank_incas", T::VarChar, 10},
-        {"bdr_bank_houder", T::VarChar, 35},
-        {"bdr_basis", T::Int},
-        {"bdr_vektis", T::Int},
-        {"bdr_clieop", T::Int},
-        {"bdr_school", T::Int},
-        {"bdr_datacom", T::Int},
-        {"bdr_extra", T::Int},
-        {"bdr_online_rit", T::Int},
-        {"bdr_sms", T::Int},
-        {"bdr_teller", T::Int},
-        {"bdr_factuur_layout", T::VarChar, 254},
-        {"bdr_order_layout", T::VarChar, 254},
-        {"por_id", T::Int},
-        {"por_inlogcode", T::VarChar, 20},
-        {"por_paswoord", T::VarChar, 10},
-        {"por_groep", T::Int},
-        {"por_leerling", T::Int},
-        {"por_bedrijf", T::Int},
-        {"por_opdrachtgever", T::Int},
-        {"por_email", T::VarChar, 150},
-        {"por_actief", T::Int},
-        {"por_naam", T::VarChar, 50},
-    };
-    for (const char* naam :
-         {"por_chauffeur",      "por_xmltag",        "por_ritaanvraag",   "por_rittenscherm",
-          "por_uurroosters",    "por_stambestanden", "por_tabellen",      "por_tijdsverantwoording",
-          "por_ritstaten",      "por_facturatie",    "por_declaraties",   "por_webservices",
-          "por_beheersoftware", "por_parameters",    "por_noteerritten",  "por_incasso",
-          "por_exporteren",     "por_macros",        "por_groepsvervoer", "por_koppelingen"})
-        k.push_back({naam, T::Int});
-    return k;
-}
-
-// The company record as the product's database returns it.
-TdsReply bedrijfsrij(bool metRij, const QString& zonderKolom = {}) {
-    std::vector<TdsColumn> kolommen;
-    QVariantList rij;
-    for (const TdsColumn& kolom : bedrijfskolommen()) {
-        if (kolom.name == zonderKolom) continue;
-        kolommen.push_back(kolom);
-        if (kolom.name == "por_inlogcode")
-            rij << "beheerder";
-        else if (kolom.name == "por_paswoord")
-            rij << "w8woord";
-        else if (kolom.name == "bdr_pincode")
-            rij << "4711";
-        else if (kolom.name == "bdr_btwnummer")
-            rij << "NL001";
-        else if (kolom.type == TdsType::DateTime)
-            rij << QVariant();
-        else if (kolom.type == TdsType::VarChar)
-            rij << "x";
-        else
-            rij << 1;
-    }
-    std::vector<test::TdsRow> rijen;
-    if (metRij) rijen.push_back(rij);
-    return TdsReply().resultSet(kolommen, rijen);
 }
 
 }  // namespace
 
 using Beheer = test::WindowWithServer;
 
-TEST_F(Beheer, EachLifecycleCommandSendsItsExactBatchAfterJaAndReports) {
+TEST_F(Beheer, EachLifecycleButtonAsksInAWarningAndReportsTheSuccess) {
     for (const Opdracht& o : opdrachten()) {
         peer.clearJournal();
         platform.dialogs.clear();
@@ -161,8 +67,8 @@ TEST_F(Beheer, EachLifecycleCommandSendsItsExactBatchAfterJaAndReports) {
         EXPECT_EQ(platform.dialogs[0].buttons, QStringList({"&Ja", "&Nee"}));
         EXPECT_EQ(platform.dialogs[1].kind, DialogKind::Information);
         EXPECT_EQ(platform.dialogs[1].text, o.succes);
-        EXPECT_EQ(sent(), QStringList({crlf(o.regels)})) << o.naam;
-        EXPECT_TRUE(window->ADO.isOpen());
+        ASSERT_EQ(sent().size(), 1) << o.naam;
+        EXPECT_TRUE(sent()[0].contains("\r\n" + o.kern + "\r\n")) << o.naam;
         EXPECT_TRUE(platform.sounds.isEmpty());
     }
 }
@@ -199,96 +105,36 @@ TEST_F(Beheer, AnsweringNeeSendsNothingAndTheResetStillHolds) {
     }
 }
 
-TEST_F(Beheer, EmptyOrHostileVkmIdWarnsAfterTheResetAndSendsNothing) {
-    const QStringList ids{"", "   ", "42; DROP DATABASE master", "42'", "4 2", "42]"};
+TEST_F(Beheer, WarningsReachTheDialogWithTheErrorSoundOnlyForCreate) {
     for (const Opdracht& o : opdrachten()) {
-        for (const QString& id : ids) {
-            window->P_DATABASE->setText("KORVEX_42");
-            window->P_VKMID->setText("42");
-            window->Button3->click();
-            window->ADO2.open();
-            ASSERT_TRUE(window->ADO.isOpen() && window->ADO2.isOpen());
-            peer.clearJournal();
+        for (const QString& locatie : {"D:\\SQL", " \t"}) {
             platform.dialogs.clear();
             platform.sounds.clear();
-            window->P_VKMID->setText(id);
-            window->LocatieDatabase->setText("D:\\SQL");
+            const bool vkm = locatie == "D:\\SQL";
+            window->P_VKMID->setText(vkm ? "42'" : "42");
+            window->LocatieDatabase->setText(locatie);
             platform.answer(DialogResult::OK);
             ((*window).*(o.klik))();
             const bool create = std::string(o.naam) == "aanmaken";
-            ASSERT_EQ(platform.dialogs.size(), 1u) << o.naam << " " << id.toStdString();
-            EXPECT_EQ(platform.dialogs[0].kind, DialogKind::Warning);
-            EXPECT_EQ(platform.dialogs[0].text, "Voer een geldige VKM ID in en probeer opnieuw");
-            EXPECT_EQ(platform.sounds, create ? QStringList({":/WAVE/ERROR"}) : QStringList());
-            EXPECT_TRUE(sent().isEmpty());
-            EXPECT_EQ(window->ADO.isOpen(), create) << o.naam;
-            EXPECT_EQ(window->ADO2.isOpen(), create) << o.naam;
-            EXPECT_EQ(window->P_DATABASE->text(), create ? "KORVEX_42" : "master") << o.naam;
-            window->ADO.close();
-            window->ADO2.close();
-        }
-    }
-}
-
-TEST_F(Beheer, EmptyLocationWarnsEvenWhereTheBatchDoesNotUseIt) {
-    for (const Opdracht& o : opdrachten()) {
-        platform.dialogs.clear();
-        window->P_VKMID->setText("42");
-        window->LocatieDatabase->setText(" \t");
-        platform.answer(DialogResult::OK);
-        ((*window).*(o.klik))();
-        ASSERT_EQ(platform.dialogs.size(), 1u) << o.naam;
-        EXPECT_EQ(platform.dialogs[0].text, "Voer een locatie database in en probeer opnieuw");
-    }
-    EXPECT_TRUE(sent().isEmpty());
-}
-
-TEST_F(Beheer, TextTheDriverWouldCutShortIsRefusedBeforeAnythingIsSent) {
-    // The driver ends a command text at U+0000 or half a surrogate pair, and
-    // the server would run what came before.
-    const QString gevaarlijk[] = {QString("D:\\SQL") + QChar(0) + "X",
-                                  QString("D:\\SQL") + QChar(0xD800), QString("D:\\SQL\x1B"),
-                                  QString("D:\\SQL") + QChar(0xDC00) + QChar(0xD800)};
-    for (const QString& waarde : gevaarlijk) {
-        for (const Opdracht& o : opdrachten()) {
-            platform.dialogs.clear();
-            window->P_VKMID->setText("42");
-            window->LocatieDatabase->setText(waarde);
-            platform.answer(DialogResult::OK);
-            ((*window).*(o.klik))();
             ASSERT_EQ(platform.dialogs.size(), 1u) << o.naam;
-            EXPECT_EQ(platform.dialogs[0].text, "Voer een locatie database in en probeer opnieuw");
+            EXPECT_EQ(platform.dialogs[0].kind, DialogKind::Warning);
+            EXPECT_EQ(platform.dialogs[0].text,
+                      vkm ? "Voer een geldige VKM ID in en probeer opnieuw"
+                          : "Voer een locatie database in en probeer opnieuw");
+            EXPECT_EQ(platform.sounds, create ? QStringList({":/WAVE/ERROR"}) : QStringList());
         }
-        platform.dialogs.clear();
-        window->LocatieDatabase->setText("D:\\SQL");
-        window->BTWnummer->setText(waarde);
-        platform.answer(DialogResult::OK);
-        window->Button11Click();
-        ASSERT_EQ(platform.dialogs.size(), 1u);
-        EXPECT_EQ(platform.dialogs[0].caption, "Korvex® waarschuwing");
-        EXPECT_EQ(platform.dialogs[0].text, "Voer een geldig BTW nummer in en probeer opnieuw");
     }
-    EXPECT_TRUE(sent().isEmpty());
-    // A whole pair is one character and goes through.
-    peer.onBatch("select * from bedrijven", bedrijfsrij(true));
-    window->BTWnummer->setText(QString::fromUtf8("NL😀"));
-    platform.answer(DialogResult::Yes);
+    platform.dialogs.clear();
+    platform.sounds.clear();
+    window->LocatieDatabase->setText("D:\\SQL");
+    window->BTWnummer->setText(QString("NL") + QChar(0));
     platform.answer(DialogResult::OK);
     window->Button11Click();
-    ASSERT_GE(sent().size(), 1);
-    EXPECT_TRUE(sent()[0].contains(QString::fromUtf8("bdr_btwnummer='NL😀'where")))
-        << sent()[0].toStdString();
-}
-
-TEST_F(Beheer, LocationIsSentUntrimmedWithApostrophesDoubled) {
-    window->P_VKMID->setText("42");
-    window->LocatieDatabase->setText(" D:\\O'Brien\\");
-    platform.answer(DialogResult::Yes);
-    platform.answer(DialogResult::OK);
-    window->Button4Click();
-    ASSERT_EQ(sent().size(), 1);
-    EXPECT_TRUE(sent()[0].contains("FILENAME = ' D:\\O''Brien\\\\KORVEX_42.mdf') \r\n"))
-        << sent()[0].toStdString();
+    ASSERT_EQ(platform.dialogs.size(), 1u);
+    EXPECT_EQ(platform.dialogs[0].caption, "Korvex® waarschuwing");
+    EXPECT_EQ(platform.dialogs[0].text, "Voer een geldig BTW nummer in en probeer opnieuw");
+    EXPECT_TRUE(platform.sounds.isEmpty());
+    EXPECT_TRUE(sent().isEmpty());
 }
 
 TEST_F(Beheer, CreateThatCannotConnectLeavesOnlyALogLine) {
@@ -342,9 +188,6 @@ TEST_F(Beheer, StandaardBedrijfWritesTheReportAndThePincode) {
               "BTW nummer: NL001");
     EXPECT_EQ(window->P_PINCODE->text(), "4711");
     EXPECT_EQ(window->RzPageControl1->currentWidget(), window->TabSheet3);
-    EXPECT_EQ(sent(),
-              QStringList({"select * from bedrijven\r\nINNER JOIN PORTAAL ON "
-                           "por_bedrijf=bdr_id\r\nand por_groep=500\r\nwhere bdr_id=1\r\n"}));
     EXPECT_EQ(peer.logins().back().database, "KORVEX_42");
     EXPECT_TRUE(window->ADO2.isOpen());
 }
@@ -355,9 +198,6 @@ TEST_F(Beheer, StandaardBedrijfWithoutARowOrWithAMissingColumn) {
     window->P_PINCODE->setText("oud");
     window->Button10Click();
     EXPECT_TRUE(platform.dialogs.empty());
-    EXPECT_EQ(window->Logboek->toPlainText().split('\n').mid(3),
-              QStringList(
-                  {"Inlognaam: ", "Paswoord: ", "Bedrijfsnummer: 1", "Pincode: ", "BTW nummer: "}));
     EXPECT_EQ(window->P_PINCODE->text(), "");
 
     peer.clearBatchRules();
@@ -382,13 +222,12 @@ TEST_F(Beheer, BtwNummerSendsThreeLinesThenReports) {
     EXPECT_EQ(platform.dialogs[1].kind, DialogKind::Information);
     EXPECT_EQ(platform.dialogs[1].text, "Het BTW nummer werd met succes gewijzigd.");
     ASSERT_GE(sent().size(), 1);
-    EXPECT_EQ(
-        sent()[0],
-        "USE KORVEX_42\r\n;\r\nUPDATE dbo.Bedrijven set bdr_btwnummer='NL001'where bdr_id=1\r\n");
+    EXPECT_TRUE(sent()[0].contains("bdr_btwnummer='NL001'where")) << sent()[0].toStdString();
+    EXPECT_TRUE(window->Logboek->toPlainText().startsWith("Zelvo Korvex administratie"));
     EXPECT_TRUE(window->Logboek->toPlainText().endsWith("BTW nummer: NL001"));
 }
 
-TEST_F(Beheer, BtwNummerNeeSendsNothingAndApostrophesArriveDoubled) {
+TEST_F(Beheer, BtwNummerNeeSendsNothingAndARefusalIsALogLine) {
     window->P_VKMID->setText("42");
     window->BTWnummer->setText("NL'01");
     window->Logboek->setPlainText("blijft");
@@ -402,14 +241,12 @@ TEST_F(Beheer, BtwNummerNeeSendsNothingAndApostrophesArriveDoubled) {
     platform.answer(DialogResult::Yes);
     window->Button11Click();
     ASSERT_EQ(sent().size(), 1);
-    EXPECT_TRUE(sent()[0].contains("bdr_btwnummer='NL''01'where")) << sent()[0].toStdString();
     // A refused update is a log line, not a dialog, and no report follows.
     EXPECT_EQ(platform.dialogs.size(), 2u);
-    EXPECT_EQ(window->Logboek->toPlainText().split('\n').last(),
-              "Invalid object name 'dbo.Bedrijven'.");
+    EXPECT_EQ(window->Logboek->toPlainText(), "blijft\nInvalid object name 'dbo.Bedrijven'.");
 }
 
-TEST_F(Beheer, TypeProfilesSendTwelveLinesAfterAnOwnerlessTopmostQuestion) {
+TEST_F(Beheer, TypeProfilesAskInAnOwnerlessTopmostBoxAndConfirmInAnother) {
     struct Case {
         void (THoofdscherm::*klik)();
         QString vraag;
@@ -444,16 +281,12 @@ TEST_F(Beheer, TypeProfilesSendTwelveLinesAfterAnOwnerlessTopmostQuestion) {
         const auto& klaar = platform.dialogs[1];
         EXPECT_EQ(klaar.caption, "Controle gegevens");
         EXPECT_EQ(klaar.text, c.succes);
+        EXPECT_EQ(klaar.system.buttons, unsigned(BtnOK));
         EXPECT_EQ(klaar.system.icon, SystemIcon::Information);
         EXPECT_FALSE(klaar.system.withOwner);
         EXPECT_TRUE(klaar.system.topmost);
         ASSERT_EQ(sent().size(), 1);
-        const QStringList regels = sent()[0].split("\r\n");
-        ASSERT_EQ(regels.size(), 13) << "twelve lines, each ended by CR LF";
-        EXPECT_EQ(regels[12], "");
-        EXPECT_EQ(regels[0], "Alter Table Opdrachtregels Drop Column reg_totaal;");
-        EXPECT_EQ(regels[1], c.eerste);
-        EXPECT_EQ(regels[10], "Alter Table Planning Drop Column pla_netto;");
+        EXPECT_EQ(sent()[0].split("\r\n").value(1), c.eerste);
     }
 }
 
@@ -474,47 +307,4 @@ TEST_F(Beheer, TypeProfileNoSendsNothingAndARefusalShowsTheErrorOnly) {
     EXPECT_EQ(platform.dialogs[1].type, "message");
     EXPECT_EQ(platform.dialogs[1].kind, DialogKind::Error);
     EXPECT_TRUE(platform.dialogs[1].text.startsWith("Cannot find the object \"Opdrachtregels\""));
-}
-
-TEST_F(Beheer, TimeoutAndLostConnectionAreReportedAndTheWindowGoesOn) {
-    window->ADOCommand.commandTimeout = 1;
-    window->P_VKMID->setText("42");
-    window->LocatieDatabase->setText("D:\\SQL");
-    peer.onBatch("sp_attach_db", TdsReply().delay(8000).done());
-    peer.onBatch("sp_detach_db", TdsReply().disconnect());
-
-    platform.answer(DialogResult::Yes);
-    platform.answer(DialogResult::OK);
-    window->Button5Click();
-    ASSERT_EQ(platform.dialogs.size(), 2u);
-    EXPECT_EQ(platform.dialogs[1].kind, DialogKind::Error);
-    EXPECT_FALSE(platform.dialogs[1].text.isEmpty());
-    EXPECT_FALSE(platform.dialogs[1].text.contains("met succes"));
-
-    platform.dialogs.clear();
-    platform.answer(DialogResult::Yes);
-    platform.answer(DialogResult::OK);
-    window->Button7Click();
-    ASSERT_EQ(platform.dialogs.size(), 2u);
-    EXPECT_EQ(platform.dialogs[1].kind, DialogKind::Error);
-    EXPECT_FALSE(platform.dialogs[1].text.contains("met succes"));
-
-    EXPECT_FALSE(window->ADO.isOpen()) << "a dropped connection counts as closed";
-    EXPECT_NE(window->statusText(), "Database met succes gesloten");
-
-    // Create, which does not close first, reconnects and succeeds.
-    platform.dialogs.clear();
-    platform.answer(DialogResult::Yes);
-    platform.answer(DialogResult::OK);
-    window->Button4Click();
-    ASSERT_EQ(platform.dialogs.size(), 2u);
-    EXPECT_EQ(platform.dialogs[1].text, "De database KORVEX_42 werd met succes aangemaakt");
-
-    // So does the next of the others.
-    platform.dialogs.clear();
-    platform.answer(DialogResult::Yes);
-    platform.answer(DialogResult::OK);
-    window->Button6Click();
-    ASSERT_EQ(platform.dialogs.size(), 2u);
-    EXPECT_EQ(platform.dialogs[1].text, "De database KORVEX_42 werd met succes verwijderd");
 }
