@@ -83,7 +83,7 @@ class Download : public UpdateTest {
 
 // Each outcome of the service reaches its one place: the dialog, and the
 // status label's "Mislukt: " line while the window shows.
-TEST_F(Download, ElkeUitkomstBereiktZijnDialoog) {
+TEST_F(Download, EveryOutcomeReachesItsDialogAndTheStatusLine) {
     struct Geval {
         const char* naam;
         std::function<void()> bied;
