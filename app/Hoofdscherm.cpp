@@ -697,8 +697,8 @@ void THoofdscherm::Button10Click() {
 
 void THoofdscherm::Button11Click() {
     try {
-        const admin::Uitkomst uitkomst = beheer_.BtwNummer(P_VKMID->text(), LocatieDatabase->text(),
-                                                          BTWnummer->text(), jaNee());
+        const admin::Uitkomst uitkomst =
+            beheer_.BtwNummer(P_VKMID->text(), LocatieDatabase->text(), BTWnummer->text(), jaNee());
         meld(uitkomst);
         // After a refused update no report follows.
         if (uitkomst.soort != admin::Uitkomst::Soort::Gedaan) return;

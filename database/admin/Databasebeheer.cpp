@@ -41,8 +41,7 @@ Uitkomst Databasebeheer::invoerGetest(const QString& vkmId, const QString& locat
 
 Uitkomst Databasebeheer::Levenscyclus(admin::Levenscyclus opdracht, const QString& vkmId,
                                       const QString& locatie,
-                                      const std::function<void()>& kiesMaster,
-                                      const Vraag& vraag) {
+                                      const std::function<void()>& kiesMaster, const Vraag& vraag) {
     const LevenscyclusSoort& s = soort(opdracht);
     if (s.herstel) {
         if (ADO_.isOpen()) ADO_.close();

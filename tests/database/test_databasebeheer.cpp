@@ -183,8 +183,7 @@ TEST_F(Databasebeheer, EmptyOrHostileVkmIdWarnsAfterTheResetAndSendsNothing) {
 TEST_F(Databasebeheer, EmptyLocationOrTextTheDriverWouldCutShortIsRefusedBeforeAnythingIsSent) {
     // The driver ends a command text at U+0000 or half a surrogate pair, and
     // the server would run what came before.
-    const QString gevaarlijk[] = {" \t",
-                                  QString("D:\\SQL") + QChar(0) + "X",
+    const QString gevaarlijk[] = {" \t", QString("D:\\SQL") + QChar(0) + "X",
                                   QString("D:\\SQL") + QChar(0xD800), QString("D:\\SQL\x1B"),
                                   QString("D:\\SQL") + QChar(0xDC00) + QChar(0xD800)};
     for (const QString& waarde : gevaarlijk) {
@@ -219,8 +218,9 @@ TEST_F(Databasebeheer, LocationIsSentUntrimmedWithApostrophesDoubled) {
 
 TEST_F(Databasebeheer, ConnectionOrBatchRefusedThrowsTheServersText) {
     database = "KORVEX_NIEUW";
-    EXPECT_TRUE(fout([&] { levenscyclus(opdrachten()[0], "42", "D:\\SQL"); })
-                    .contains("Cannot open database \"KORVEX_NIEUW\""));
+    EXPECT_TRUE(fout([&] {
+                    levenscyclus(opdrachten()[0], "42", "D:\\SQL");
+                }).contains("Cannot open database \"KORVEX_NIEUW\""));
     EXPECT_TRUE(vragen.isEmpty()) << "no question without a connection";
     EXPECT_TRUE(sent().isEmpty());
 
@@ -255,11 +255,10 @@ TEST_F(Databasebeheer, TimeoutAndLostConnectionAreReportedAndTheNextCommandRecon
 TEST_F(Databasebeheer, ReportReadsTheCompanyRecordAndClosesIt) {
     peer.onBatch("select * from bedrijven", bedrijfsrij(true));
     admin::Bedrijfsrapport r = beheer.Rapport();
-    EXPECT_EQ(r.regels,
-              QStringList({"Zelvo Korvex administratie is actief met volgende gegevens",
-                           "noteer de gegevens goed voor later gebruik in de software", "",
-                           "Inlognaam: beheerder", "Paswoord: w8woord", "Bedrijfsnummer: 1",
-                           "Pincode: 4711", "BTW nummer: NL001"}));
+    EXPECT_EQ(r.regels, QStringList({"Zelvo Korvex administratie is actief met volgende gegevens",
+                                     "noteer de gegevens goed voor later gebruik in de software",
+                                     "", "Inlognaam: beheerder", "Paswoord: w8woord",
+                                     "Bedrijfsnummer: 1", "Pincode: 4711", "BTW nummer: NL001"}));
     EXPECT_EQ(r.pincode, "4711");
     EXPECT_EQ(sent(),
               QStringList({"select * from bedrijven\r\nINNER JOIN PORTAAL ON "
@@ -271,9 +270,8 @@ TEST_F(Databasebeheer, ReportReadsTheCompanyRecordAndClosesIt) {
     peer.clearBatchRules();
     peer.onBatch("select * from bedrijven", bedrijfsrij(false));
     r = beheer.Rapport();
-    EXPECT_EQ(r.regels.mid(3),
-              QStringList(
-                  {"Inlognaam: ", "Paswoord: ", "Bedrijfsnummer: 1", "Pincode: ", "BTW nummer: "}));
+    EXPECT_EQ(r.regels.mid(3), QStringList({"Inlognaam: ", "Paswoord: ", "Bedrijfsnummer: 1",
+                                            "Pincode: ", "BTW nummer: "}));
     EXPECT_EQ(r.pincode, "");
     peer.clearBatchRules();
     peer.onBatch("select * from bedrijven", bedrijfsrij(true, "por_koppelingen"));
@@ -285,10 +283,8 @@ TEST_F(Databasebeheer, BtwNummerSendsThreeLinesAfterJaAndARefusalIsAnOutcome) {
     EXPECT_EQ(u.soort, Soort::Gedaan);
     EXPECT_EQ(u.tekst, "Het BTW nummer werd met succes gewijzigd.");
     EXPECT_EQ(vragen, QStringList({"Wenst u het BTW nummer te wijzigen in de database?"}));
-    EXPECT_EQ(
-        sent(),
-        QStringList(
-            {"USE KORVEX_42\r\n;\r\nUPDATE dbo.Bedrijven set bdr_btwnummer='NL001'where bdr_id=1\r\n"}));
+    EXPECT_EQ(sent(), QStringList({"USE KORVEX_42\r\n;\r\nUPDATE dbo.Bedrijven set "
+                                   "bdr_btwnummer='NL001'where bdr_id=1\r\n"}));
 
     peer.clearJournal();
     EXPECT_EQ(beheer.BtwNummer("42", "D:\\SQL", "NL'01", antwoord(false)).soort, Soort::Afgezegd);
@@ -339,6 +335,7 @@ TEST_F(Databasebeheer, TypeProfilesSendTwelveLinesAfterJaAndNothingAfterNee) {
                  TdsReply().error(4902, 16, 1,
                                   "Cannot find the object \"Opdrachtregels\" because it does not "
                                   "exist or you do not have permissions."));
-    EXPECT_TRUE(fout([&] { beheer.TypeProfiel(admin::TypeProfiel::Koerier, antwoord(true)); })
-                    .startsWith("Cannot find the object \"Opdrachtregels\""));
+    EXPECT_TRUE(fout([&] {
+                    beheer.TypeProfiel(admin::TypeProfiel::Koerier, antwoord(true));
+                }).startsWith("Cannot find the object \"Opdrachtregels\""));
 }
