@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QPlainTextEdit>
-#include <QTabWidget>
 #include <QWidget>
 #include <functional>
 #include <memory>
 
 #include "app/InstellingenOpslag.h"
+#include "app/KleurTabblad.h"
+#include "app/Logboek.h"
 #include "database/access/Command.h"
 #include "database/access/Connection.h"
 #include "database/access/Query.h"
@@ -25,23 +25,6 @@ class QToolButton;
 class TkivVerInfo;
 
 namespace korvex {
-
-// The log memo: typing is allowed, but Enter never inserts a line break.
-class TLogboek : public QPlainTextEdit {
-  public:
-    explicit TLogboek(QWidget* parent) : QPlainTextEdit(parent) {}
-
-  protected:
-    void keyPressEvent(QKeyEvent* event) override;
-};
-
-// A tab control with its tabs in a narrow strip along the left edge, the
-// text running upwards, each tab in its own colour.
-class TKleurTabblad : public QTabWidget {
-  public:
-    explicit TKleurTabblad(QWidget* parent);
-    void setTabColour(int index, const QColor& colour);
-};
 
 // The tool's one window: every command of the tool lives on it.
 class THoofdscherm : public QWidget {
@@ -154,6 +137,8 @@ class THoofdscherm : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // The controls; in HoofdschermOpbouw.cpp.
+    void bouw();
     void bouwActies();
     void bouwInstellingen();
     void bouwLogboek();

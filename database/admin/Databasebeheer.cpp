@@ -39,9 +39,9 @@ Uitkomst Databasebeheer::invoerGetest(const QString& vkmId, const QString& locat
     return gedaan(QString());
 }
 
-Uitkomst Databasebeheer::Levenscyclus(admin::Levenscyclus opdracht, const QString& vkmId,
-                                      const QString& locatie,
-                                      const std::function<void()>& kiesMaster, const Vraag& vraag) {
+Uitkomst Databasebeheer::Levenscyclus(admin::Levenscyclus opdracht,
+                                      const std::function<void()>& kiesMaster,
+                                      const std::function<Invoer()>& lees, const Vraag& vraag) {
     const LevenscyclusSoort& s = soort(opdracht);
     if (s.herstel) {
         if (ADO_.isOpen()) ADO_.close();
@@ -50,11 +50,12 @@ Uitkomst Databasebeheer::Levenscyclus(admin::Levenscyclus opdracht, const QStrin
         platform_.processPendingEvents();
         if (kiesMaster) kiesMaster();
     }
-    const Uitkomst invoer = invoerGetest(vkmId, locatie, s.foutGeluid);
+    const Invoer getypt = lees();
+    const Uitkomst invoer = invoerGetest(getypt.vkmId, getypt.locatie, s.foutGeluid);
     if (invoer.soort == Uitkomst::Soort::Waarschuwing) return invoer;
     if (!ADO_.isOpen()) ADO_.open();
-    const QString naam = Verbindingsinstellingen::bedrijfsDatabaseNaam(vkmId);
-    const QStringList regels = batchRegels(opdracht, naam, locatie);
+    const QString naam = Verbindingsinstellingen::bedrijfsDatabaseNaam(getypt.vkmId);
+    const QStringList regels = batchRegels(opdracht, naam, getypt.locatie);
     if (!vraag(s.vraag)) return {};
     ADOCommand_.commandText = Tekst::sqlBatch(regels);
     ADOCommand_.execute();

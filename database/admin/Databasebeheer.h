@@ -27,6 +27,12 @@ struct Uitkomst {
     bool foutGeluid = false;  // the "ERROR" cue goes before the warning
 };
 
+// The typed values a lifecycle command builds its batch from.
+struct Invoer {
+    QString vkmId;
+    QString locatie;
+};
+
 // The company report and the pincode it was read with.
 struct Bedrijfsrapport {
     QStringList regels;
@@ -48,9 +54,10 @@ class Databasebeheer {
 
     // `kiesMaster` runs after the reset of the commands that have one,
     // before the server connection opens again, so that it opens on master.
-    Uitkomst Levenscyclus(admin::Levenscyclus opdracht, const QString& vkmId,
-                          const QString& locatie, const std::function<void()>& kiesMaster,
-                          const Vraag& vraag);
+    // `lees` reads the typed values after that reset, so that what was typed
+    // while waiting events ran is what goes into the batch.
+    Uitkomst Levenscyclus(admin::Levenscyclus opdracht, const std::function<void()>& kiesMaster,
+                          const std::function<Invoer()>& lees, const Vraag& vraag);
     Uitkomst TypeProfiel(admin::TypeProfiel profiel, const Vraag& vraag);
     // Opens the company connection and record, reads them and closes the
     // record again.

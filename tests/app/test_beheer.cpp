@@ -99,7 +99,7 @@ TEST_F(Beheer, AnsweringNeeSendsNothingAndTheResetStillHolds) {
 
 TEST_F(Beheer, WarningsReachTheDialogWithTheErrorSoundOnlyForCreate) {
     for (const Opdracht& o : opdrachten()) {
-        for (const QString& locatie : {"D:\\SQL", " \t"}) {
+        for (const QString locatie : {"D:\\SQL", " \t"}) {
             platform.dialogs.clear();
             platform.sounds.clear();
             const bool vkm = locatie == "D:\\SQL";

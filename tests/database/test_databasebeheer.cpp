@@ -85,7 +85,11 @@ class Databasebeheer : public ::testing::Test {
     Uitkomst levenscyclus(const Opdracht& o, const QString& vkmId, const QString& locatie,
                           bool ja = true) {
         return beheer.Levenscyclus(
-            o.opdracht, vkmId, locatie, [this] { database = "master"; }, antwoord(ja));
+            o.opdracht, [this] { database = "master"; },
+            [vkmId, locatie] {
+                return admin::Invoer{vkmId, locatie};
+            },
+            antwoord(ja));
     }
     // Both connections open on the company database, so a reset has
     // something to undo.
