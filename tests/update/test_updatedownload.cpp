@@ -42,7 +42,7 @@ class DownloadDienst : public UpdateTest {
     // The checked installer goes to the updater, which is told its path.
     void verwachtOverdracht(const UpdateDownload::Resultaat& uit) {
         ASSERT_EQ(uit.uitkomst, Uitkomst::Gecontroleerd);
-        EXPECT_EQ(uit.doel, doel());
+        EXPECT_EQ(QDir::fromNativeSeparators(uit.doel), doel());
         EXPECT_EQ(dienst.Overdragen(uit.doel), std::nullopt);
         EXPECT_EQ(platform.quitRequests, 1);
         EXPECT_EQ(platform.started, QStringList{folder.path() + kUpdaterStart +
