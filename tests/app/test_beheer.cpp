@@ -167,7 +167,7 @@ TEST_F(Beheer, RefusedBatchGoesToTheDialogOrForCreateToTheLog) {
               "Database 'KORVEX_42' already exists.");
 }
 
-TEST_F(Beheer, StandaardBedrijfWritesTheReportAndThePincode) {
+TEST_F(Beheer, StandaardBedrijfWritesTheReportAndThePincodeOrShowsWhatIsMissing) {
     peer.onBatch("select * from bedrijven", bedrijfsrij(true));
     window->P_VKMID->setText(" 42 ");
     window->Logboek->setPlainText("oud");
@@ -182,11 +182,10 @@ TEST_F(Beheer, StandaardBedrijfWritesTheReportAndThePincode) {
     EXPECT_EQ(window->RzPageControl1->currentWidget(), window->TabSheet3);
     EXPECT_EQ(peer.logins().back().database, "KORVEX_42");
     EXPECT_TRUE(window->ADO2.isOpen());
-}
 
-TEST_F(Beheer, StandaardBedrijfWithoutARowOrWithAMissingColumn) {
+    // Without a row, or with a column missing.
+    peer.clearBatchRules();
     peer.onBatch("select * from bedrijven", bedrijfsrij(false));
-    window->P_VKMID->setText("42");
     window->P_PINCODE->setText("oud");
     window->Button10Click();
     EXPECT_TRUE(platform.dialogs.empty());
@@ -201,25 +200,7 @@ TEST_F(Beheer, StandaardBedrijfWithoutARowOrWithAMissingColumn) {
     EXPECT_EQ(platform.dialogs[0].text, "Field 'por_koppelingen' not found");
 }
 
-TEST_F(Beheer, BtwNummerSendsThreeLinesThenReports) {
-    peer.onBatch("select * from bedrijven", bedrijfsrij(true));
-    window->P_VKMID->setText("42");
-    window->BTWnummer->setText("NL001");
-    platform.answer(DialogResult::Yes);
-    platform.answer(DialogResult::OK);
-    window->Button11Click();
-    ASSERT_EQ(platform.dialogs.size(), 2u);
-    EXPECT_EQ(platform.dialogs[0].text, "Wenst u het BTW nummer te wijzigen in de database?");
-    EXPECT_EQ(platform.dialogs[0].buttons, QStringList({"&Ja", "&Nee"}));
-    EXPECT_EQ(platform.dialogs[1].kind, DialogKind::Information);
-    EXPECT_EQ(platform.dialogs[1].text, "Het BTW nummer werd met succes gewijzigd.");
-    ASSERT_GE(sent().size(), 1);
-    EXPECT_TRUE(sent()[0].contains("bdr_btwnummer='NL001'where")) << sent()[0].toStdString();
-    EXPECT_TRUE(window->Logboek->toPlainText().startsWith("Zelvo Korvex administratie"));
-    EXPECT_TRUE(window->Logboek->toPlainText().endsWith("BTW nummer: NL001"));
-}
-
-TEST_F(Beheer, BtwNummerNeeSendsNothingAndARefusalIsALogLine) {
+TEST_F(Beheer, BtwNummerNeeSendsNothingARefusalIsALogLineAndJaReports) {
     window->P_VKMID->setText("42");
     window->BTWnummer->setText("NL'01");
     window->Logboek->setPlainText("blijft");
@@ -236,6 +217,25 @@ TEST_F(Beheer, BtwNummerNeeSendsNothingAndARefusalIsALogLine) {
     // A refused update is a log line, not a dialog, and no report follows.
     EXPECT_EQ(platform.dialogs.size(), 2u);
     EXPECT_EQ(window->Logboek->toPlainText(), "blijft\nInvalid object name 'dbo.Bedrijven'.");
+
+    // Ja: three lines, the success, then the report.
+    peer.clearBatchRules();
+    peer.clearJournal();
+    platform.dialogs.clear();
+    peer.onBatch("select * from bedrijven", bedrijfsrij(true));
+    window->BTWnummer->setText("NL001");
+    platform.answer(DialogResult::Yes);
+    platform.answer(DialogResult::OK);
+    window->Button11Click();
+    ASSERT_EQ(platform.dialogs.size(), 2u);
+    EXPECT_EQ(platform.dialogs[0].text, "Wenst u het BTW nummer te wijzigen in de database?");
+    EXPECT_EQ(platform.dialogs[0].buttons, QStringList({"&Ja", "&Nee"}));
+    EXPECT_EQ(platform.dialogs[1].kind, DialogKind::Information);
+    EXPECT_EQ(platform.dialogs[1].text, "Het BTW nummer werd met succes gewijzigd.");
+    ASSERT_GE(sent().size(), 1);
+    EXPECT_TRUE(sent()[0].contains("bdr_btwnummer='NL001'where")) << sent()[0].toStdString();
+    EXPECT_TRUE(window->Logboek->toPlainText().startsWith("Zelvo Korvex administratie"));
+    EXPECT_TRUE(window->Logboek->toPlainText().endsWith("BTW nummer: NL001"));
 }
 
 TEST_F(Beheer, TypeProfilesAskInAnOwnerlessTopmostBoxAndConfirmInAnother) {
@@ -280,9 +280,9 @@ TEST_F(Beheer, TypeProfilesAskInAnOwnerlessTopmostBoxAndConfirmInAnother) {
         ASSERT_EQ(sent().size(), 1);
         EXPECT_EQ(sent()[0].split("\r\n").value(1), c.eerste);
     }
-}
 
-TEST_F(Beheer, TypeProfileNoSendsNothingAndARefusalShowsTheErrorOnly) {
+    // Nee sends nothing; a refusal shows the error only.
+    peer.clearJournal();
     platform.answer(DialogResult::No);
     window->Button13Click();
     EXPECT_TRUE(sent().isEmpty());

@@ -137,6 +137,12 @@ TEST_F(Databasebeheer, EachLifecycleCommandSendsItsExactBatchAfterJaAndReports) 
         EXPECT_EQ(sent(), QStringList({crlf(o.regels)})) << o.naam;
         EXPECT_TRUE(ADO.isOpen());
     }
+    // The location goes in untrimmed, its apostrophes doubled.
+    peer.clearJournal();
+    levenscyclus(opdrachten()[0], "42", " D:\\O'Brien\\");
+    ASSERT_EQ(sent().size(), 1);
+    EXPECT_TRUE(sent()[0].contains("FILENAME = ' D:\\O''Brien\\\\KORVEX_42.mdf') \r\n"))
+        << sent()[0].toStdString();
 }
 
 TEST_F(Databasebeheer, EmptyOrHostileVkmIdWarnsAfterTheResetAndSendsNothing) {
@@ -189,14 +195,7 @@ TEST_F(Databasebeheer, EmptyLocationOrTextTheDriverWouldCutShortIsRefusedBeforeA
         << sent()[0].toStdString();
 }
 
-TEST_F(Databasebeheer, LocationIsSentUntrimmedWithApostrophesDoubled) {
-    levenscyclus(opdrachten()[0], "42", " D:\\O'Brien\\");
-    ASSERT_EQ(sent().size(), 1);
-    EXPECT_TRUE(sent()[0].contains("FILENAME = ' D:\\O''Brien\\\\KORVEX_42.mdf') \r\n"))
-        << sent()[0].toStdString();
-}
-
-TEST_F(Databasebeheer, ConnectionOrBatchRefusedThrowsTheServersText) {
+TEST_F(Databasebeheer, FailuresThrowTheServersTextAndTheNextCommandReconnects) {
     database = "KORVEX_NIEUW";
     EXPECT_TRUE(fout([&] {
                     levenscyclus(opdrachten()[0], "42", "D:\\SQL");
@@ -210,9 +209,9 @@ TEST_F(Databasebeheer, ConnectionOrBatchRefusedThrowsTheServersText) {
                                                   "\"D:\\SQL\\KORVEX_42.mdf\"."));
     EXPECT_EQ(fout([&] { levenscyclus(opdrachten()[1], "42", "D:\\SQL"); }),
               "Unable to open the physical file \"D:\\SQL\\KORVEX_42.mdf\".");
-}
 
-TEST_F(Databasebeheer, TimeoutAndLostConnectionAreReportedAndTheNextCommandReconnects) {
+    // A time-out and a dropped connection.
+    peer.clearBatchRules();
     ADOCommand.commandTimeout = 1;
     peer.onBatch("sp_attach_db", TdsReply().delay(8000).done());
     peer.onBatch("sp_detach_db", TdsReply().disconnect());
