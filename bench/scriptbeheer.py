@@ -10,7 +10,10 @@ drives the window with build/bin/korvex_bench_scripts:
   filter on its own (goals < 500 ms and < 20 ms);
 - run: Script uitvoeren of a 100 MB script, with the resident memory before
   and at its peak (goal: growth at most 4 times the file size), and whether
-  the peer received the whole batch followed by the version stamp.
+  the peer received the whole batch followed by the version stamp;
+- signed run: the same script signed with tools/sign-update and run by a
+  session that holds the key (goal: under 10 % more time than the run
+  without a key, and no more memory).
 Exits non-zero when a goal is missed.
 """
 import json
@@ -26,20 +29,24 @@ from benchutil import peak_kib, start_peer
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
 DRIVER = os.path.join(BUILD, "bin", "korvex_bench_scripts")
+SIGN = os.path.join(ROOT, "tools", "sign-update")
 RUNS = 5
 SERVED = 10000
 LOCAL = 100  # served names that are already in the local folder
 VERSION, KEY = "3.1.2", "3-1-2"
 SCRIPT = "3-1-3.sql"
+PAIRS = 3  # runs without and with a key, alternating
+NOISE_KIB = 256
 SIZES = [100 * 1000 * 1000, 50 * 1000 * 1000]  # the second only when the first does not get through
 
 
-def drive(prog, tds_port, ftp_port, mode, timeout=900):
+def drive(prog, tds_port, ftp_port, mode, timeout=900, key=None):
     """The driver's figures as a dict, and the wall time of the run."""
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     start = time.perf_counter()
     try:
-        proc = subprocess.run([DRIVER, prog, str(tds_port), str(ftp_port), mode], env=env,
+        proc = subprocess.run([DRIVER, prog, str(tds_port), str(ftp_port), mode]
+                              + ([key] if key else []), env=env,
                               capture_output=True, text=True, timeout=timeout)
     except subprocess.TimeoutExpired:
         return None, f"no end after {timeout} s", time.perf_counter() - start
@@ -48,6 +55,13 @@ def drive(prog, tds_port, ftp_port, mode, timeout=900):
         return None, f"exit {proc.returncode}: {proc.stderr.strip()[-2000:]}", wall
     figures = dict(line.split(" ", 1) for line in proc.stdout.splitlines() if " " in line)
     return figures, proc.stderr.strip(), wall
+
+
+def median_figures(figs):
+    """The median run time and memory growth of several runs."""
+    return {"run_ms": statistics.median(float(f["run_ms"]) for f in figs),
+            "growth_kib": int(statistics.median(int(f["peak_kib"]) - int(f["idle_kib"])
+                                                for f in figs))}
 
 
 def write_script(path, size):
@@ -144,6 +158,29 @@ def main():
                     continue
                 result = size, fig, journal_batches(journal, offset)
                 break
+            # Runs without and with a key alternate, so a slower moment of the
+            # machine hits both; the medians are compared.
+            signed = None
+            if result is not None:
+                pem = os.path.join(work, "maker.pem")
+                key = subprocess.run([SIGN, "keygen", pem], capture_output=True, text=True,
+                                     check=True).stdout.strip()
+                runs = {None: [], key: []}
+                for _ in range(PAIRS):
+                    for k in runs:
+                        write_script(script, result[0])
+                        if k:
+                            subprocess.run([SIGN, "sign-script", script, pem], check=True)
+                        fig, err, wall = drive(prog, tds_port, ftp_port, "run", key=k)
+                        if fig is None or int(fig["log_entries"]) != 0 or fig["still_there"] != "0":
+                            failed.append("signed run" if k else "unsigned run")
+                            print(f"run failed after {wall:.0f} s: {err[-1500:]}")
+                            break
+                        if k and os.path.exists(script + ".sig"):
+                            failed.append("signature removed with its script")
+                        runs[k].append(fig)
+                if all(len(r) == PAIRS for r in runs.values()):
+                    signed = [median_figures(runs[None]), median_figures(runs[key])]
             peer_peak = peak_kib(tds.pid)
         finally:
             for peer in (tds, ftp):
@@ -172,6 +209,21 @@ def main():
             failed.append("memory")
         if int(fig["hwm_before_kib"]) * 1024 > idle + size:
             print("note: the peak before the click was already above idle + file size")
+        rows = []
+        if signed is not None:
+            plain, signed = signed
+            time_ratio = signed["run_ms"] / plain["run_ms"]
+            if time_ratio >= 1.10:
+                failed.append("signed run time")
+            # RSS is counted in pages: identical runs differ by some tens of KiB.
+            if signed["growth_kib"] > plain["growth_kib"] + NOISE_KIB:
+                failed.append("signed run memory")
+            rows = [(f"Script uitvoeren without key (median of {PAIRS})",
+                     f"{plain['run_ms'] / 1000:.2f} s, peak - idle {plain['growth_kib']} KiB"),
+                    (f"Script uitvoeren signed, with key (median of {PAIRS})",
+                     f"{signed['run_ms'] / 1000:.2f} s ({(time_ratio - 1) * 100:+.1f} %, goal "
+                     f"< +10 %), peak - idle {signed['growth_kib']} KiB (goal: no more)"),
+                    ("libcrypto's set-up, once per process", f"{fig['crypto_init_kib']} KiB")]
 
         print()
         print(f"{'figure':44} value")
@@ -186,7 +238,7 @@ def main():
                 ("batch arrived whole (length)", "yes" if arrived else "no"),
                 ("version stamp followed", "yes" if stamped else "no"),
                 ("script removed afterwards", "yes" if removed else "no"),
-                ("TDS peer peak RSS", f"{peer_peak / 1024:.0f} MiB")]:
+                ("TDS peer peak RSS", f"{peer_peak / 1024:.0f} MiB")] + rows:
             print(f"{label:44} {value}")
         if failed:
             print("goals missed: " + ", ".join(failed))

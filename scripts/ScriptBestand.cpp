@@ -1,7 +1,7 @@
 #include "scripts/ScriptBestand.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QStringDecoder>
@@ -10,6 +10,7 @@
 #include "platform/AnsiCodec.h"
 #include "platform/Bestand.h"
 #include "platform/KorvexError.h"
+#include "platform/Ondertekening.h"
 #include "platform/Tekst.h"
 
 namespace korvex::scripts {
@@ -52,13 +53,13 @@ QString Leesfout(const QString& pad, const QString& reden) {
 
 }  // namespace
 
-QString ScriptBestand::LeesOpdracht(const QString& pad) {
+QString ScriptBestand::LeesOpdracht(const QString& pad, Sha512Teller* teller) {
     QFile bestand(pad);
     Bestand::Gelezen open;
     if (!Bestand::OpenRegulier(bestand, open)) {
         if (open.uitkomst == Bestand::Leesuitkomst::Ontbreekt)
-            throw KorvexError(
-                QStringLiteral("Het bestand \"%1\" bestaat niet.").arg(QDir::toNativeSeparators(pad)));
+            throw KorvexError(QStringLiteral("Het bestand \"%1\" bestaat niet.")
+                                  .arg(QDir::toNativeSeparators(pad)));
         if (open.uitkomst == Bestand::Leesuitkomst::GeenGewoonBestand)
             throw KorvexError(QStringLiteral("\"%1\" is geen gewoon bestand.")
                                   .arg(QDir::toNativeSeparators(pad)));
@@ -76,6 +77,7 @@ QString ScriptBestand::LeesOpdracht(const QString& pad) {
         const qint64 n = bestand.read(gelezen.data(), blok);
         if (n < 0) throw KorvexError(Leesfout(pad, bestand.errorString()));
         gelezen.resize(qsizetype(n));
+        if (teller) teller->Voeg(gelezen);
         return qsizetype(n);
     };
 

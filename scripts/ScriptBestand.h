@@ -2,6 +2,10 @@
 
 #include <QString>
 
+namespace korvex {
+class Sha512Teller;
+}
+
 namespace korvex::scripts {
 
 // A script file as the database receives it, and the version it stamps.
@@ -16,8 +20,10 @@ class ScriptBestand {
     // The command text of the file: read in blocks with its byte-order mark
     // (UTF-8, UTF-16 LE or BE) or as Windows-1252, every line (ending at CR,
     // LF or CR LF) followed by CR LF. Throws KorvexError when the file cannot
-    // be read, is no regular file or is too large.
-    static QString LeesOpdracht(const QString& pad);
+    // be read, is no regular file or is too large. `teller`, when given,
+    // counts every byte as it is read, so a signature check needs no second
+    // reading.
+    static QString LeesOpdracht(const QString& pad, Sha512Teller* teller = nullptr);
 
     // The version a script file brings: the name without its last extension,
     // every "-" read as ".".

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <optional>
 
 #include "Deployment.h"
 #include "database/access/Command.h"
@@ -12,11 +13,28 @@
 #include "net/FtpClient.h"
 #include "platform/Bestand.h"
 #include "platform/KorvexError.h"
+#include "platform/Ondertekening.h"
 #include "platform/Tekst.h"
 #include "scripts/ScriptBestand.h"
+#include "scripts/ScriptHandtekening.h"
 #include "scripts/Scriptlijst.h"
 
 namespace korvex::scripts {
+
+namespace {
+
+// An empty file beside `pad` that the transfer writes into, hidden from the
+// local list by its name.
+void Ontvangstbestand(QTemporaryFile& deel, const QString& pad) {
+    const QString map = QFileInfo(pad).path();
+    deel.setFileTemplate(QDir(map).filePath(QStringLiteral(".ophalen-XXXXXX")));
+    if (!deel.open())
+        throw KorvexError(QStringLiteral("In de map \"%1\" kan geen bestand worden aangemaakt: %2")
+                              .arg(QDir::toNativeSeparators(map), deel.errorString()));
+    deel.close();
+}
+
+}  // namespace
 
 ScriptServer ScriptServer::Standaard() {
     ScriptServer s;
@@ -24,6 +42,7 @@ ScriptServer ScriptServer::Standaard() {
     s.port = quint16(KORVEX_SCRIPT_PORT);
     s.gebruiker = QStringLiteral(KORVEX_SCRIPT_USER);
     s.wachtwoord = QStringLiteral(KORVEX_SCRIPT_PASSWORD);
+    s.sleutel = QStringLiteral(KORVEX_SCRIPT_PUBLIC_KEY);
     return s;
 }
 
@@ -86,9 +105,12 @@ void ScriptSessie::ChangeDir(const QString& map, const QString& lokaleMap) {
     };
     QSet<QString> bekend;
     for (const QString& naam : aanwezig) bekend.insert(sleutel(naam));
-    QStringList namen = Scriptlijst::Filter(regels, versieSleutel_, [&](const QString& naam) {
-        return bekend.contains(sleutel(naam)) || mislukt_.contains(naam);
-    });
+    QStringList namen = Scriptlijst::Filter(
+        regels, versieSleutel_,
+        [&](const QString& naam) {
+            return bekend.contains(sleutel(naam)) || mislukt_.contains(naam);
+        },
+        !server_.sleutel.isEmpty());
     Scriptlijst::Sorteer(namen);
     aangeboden_ = std::move(namen);
 }
@@ -105,6 +127,9 @@ bool ScriptSessie::IsFile(const QString& naam, const QString& lokaleMap,
         if (antwoord == DialogResult::Yes) {
             StopOphalen = true;
             ftp_.fetch(naam, pad, false, true);
+            // The completed copy stays the operator's; only a signature that
+            // verifies over it is kept beside it.
+            if (!server_.sleutel.isEmpty()) haalHandtekeningOp(naam, pad, pad);
         } else if (antwoord == DialogResult::No) {
             StopOphalen = true;
         }
@@ -125,13 +150,10 @@ bool ScriptSessie::IsFile(const QString& naam, const QString& lokaleMap,
 void ScriptSessie::haalNieuwOp(const QString& naam, const QString& pad) {
     // Received under a name the list does not show, and named only when
     // complete: a half-fetched script is never offered to run.
-    QTemporaryFile deel(QDir(QFileInfo(pad).path()).filePath(QStringLiteral(".ophalen-XXXXXX")));
-    if (!deel.open())
-        throw KorvexError(
-            QStringLiteral("In de map \"%1\" kan geen bestand worden aangemaakt: %2")
-                .arg(QDir::toNativeSeparators(QFileInfo(pad).path()), deel.errorString()));
-    deel.close();
+    QTemporaryFile deel;
+    Ontvangstbestand(deel, pad);
     ftp_.fetch(naam, deel.fileName(), true, true);
+    if (!server_.sleutel.isEmpty()) haalHandtekeningOp(naam, pad, deel.fileName());
     deel.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                         QFileDevice::ReadOther);
     // Through the temporary file itself: its close() keeps the file open,
@@ -141,6 +163,24 @@ void ScriptSessie::haalNieuwOp(const QString& naam, const QString& pad) {
                                          "bewaard.")
                               .arg(QDir::toNativeSeparators(pad)));
     deel.setAutoRemove(false);
+}
+
+void ScriptSessie::haalHandtekeningOp(const QString& naam, const QString& pad,
+                                      const QString& scriptPad) {
+    QTemporaryFile deel;
+    Ontvangstbestand(deel, pad);
+    ftp_.fetch(ScriptHandtekening::Naam(naam), deel.fileName(), true, true);
+    // What was checked is what is kept: the bytes read for the check are
+    // written under the signature's name, replacing an older one only now.
+    const QByteArray inhoud = ScriptHandtekening::LeesBestand(deel.fileName());
+    if (!ScriptHandtekening::BestandKlopt(server_.sleutel, naam, scriptPad, inhoud))
+        throw KorvexError(
+            QStringLiteral("Het script %1 is niet door de maker ondertekend; het is niet bewaard.")
+                .arg(naam));
+    QString reden;
+    if (!Bestand::Schrijf(ScriptHandtekening::Pad(pad), inhoud, &reden))
+        throw KorvexError(QStringLiteral("De handtekening kan niet als \"%1\" worden bewaard: %2")
+                              .arg(QDir::toNativeSeparators(ScriptHandtekening::Pad(pad)), reden));
 }
 
 bool ScriptSessie::OphalenBatch(const QString& lokaleMap, const OphaalWaarnemer& waarnemer) {
@@ -178,9 +218,20 @@ bool ScriptSessie::OphalenBatch(const QString& lokaleMap, const OphaalWaarnemer&
 Uitvoering ScriptSessie::VoerUit(const QString& pad,
                                  const std::function<bool(const QString&)>& bevestig) {
     if (pad.isEmpty()) throw KorvexError(QStringLiteral("Er is geen script gekozen."));
-    QString tekst = ScriptBestand::LeesOpdracht(pad);
+    const QString naam = QFileInfo(pad).fileName();
+    std::optional<Sha512Teller> teller;
+    if (!server_.sleutel.isEmpty()) teller.emplace();
+    // Read once: the bytes checked are the bytes sent, whatever happens to
+    // the file while the question is open.
+    QString tekst = ScriptBestand::LeesOpdracht(pad, teller ? &*teller : nullptr);
+    if (teller &&
+        !ScriptHandtekening::Klopt(server_.sleutel, naam, *teller,
+                                   ScriptHandtekening::LeesBestand(ScriptHandtekening::Pad(pad))))
+        throw KorvexError(QStringLiteral("Het script %1 draagt geen geldige handtekening van de "
+                                         "maker en wordt niet uitgevoerd.")
+                              .arg(naam));
     Uitvoering uitkomst;
-    if (!bevestig(QFileInfo(pad).fileName())) return uitkomst;
+    if (!bevestig(naam)) return uitkomst;
     try {
         voerUitEnStempel(pad, std::move(tekst), uitkomst);
         uitkomst.uitkomst = Uitvoering::Uitkomst::Uitgevoerd;
@@ -189,8 +240,7 @@ Uitvoering ScriptSessie::VoerUit(const QString& pad,
         uitkomst.fout = foutTekst(fout);
         // An error without text still tells the operator something failed.
         if (Tekst::trimmed(uitkomst.fout).isEmpty())
-            uitkomst.fout =
-                QStringLiteral("Het script %1 is mislukt.").arg(QFileInfo(pad).fileName());
+            uitkomst.fout = QStringLiteral("Het script %1 is mislukt.").arg(naam);
         uitkomst.opdracht = opdracht_.commandText;
     }
     return uitkomst;
@@ -210,6 +260,7 @@ void ScriptSessie::voerUitEnStempel(const QString& pad, QString tekst, Uitvoerin
         ScriptBestand::StempelOpdracht(ScriptBestand::Versie(QFileInfo(pad).fileName()));
     opdracht_.execute();
     QFile::remove(pad);
+    if (!server_.sleutel.isEmpty()) QFile::remove(ScriptHandtekening::Pad(pad));
     uitkomst.verwijderd = true;
     uitkomst.versie = Openen();
 }

@@ -27,6 +27,9 @@ struct ScriptServer {
     int verbindTimeoutMs = 30000;
     int antwoordTimeoutMs = 60000;
     int gegevensTimeoutMs = 60000;
+    // The maker's public key (base64): scripts are then offered, kept and
+    // run only with the maker's signature beside them. Empty checks none.
+    QString sleutel;
     // The deployment's values.
     static ScriptServer Standaard();
 };
@@ -90,8 +93,10 @@ class ScriptSessie {
     // is emptied first; a failure throws and leaves it empty.
     void ChangeDir(const QString& map, const QString& lokaleMap);
 
-    // Fetches one entry into the local folder; always handled. A failure of a
-    // new fetch is reported, not thrown; one after Ja to the question is thrown.
+    // Fetches one entry (with a key: and its signature file) into the local
+    // folder; always handled. A failure of a new fetch is reported, not
+    // thrown; one after Ja to the question is thrown. A pair that does not
+    // verify is not kept.
     bool IsFile(const QString& naam, const QString& lokaleMap, const OphaalWaarnemer& waarnemer);
 
     // Set when the batch must end after the current entry.
@@ -101,8 +106,9 @@ class ScriptSessie {
     // False when the connection was gone during the batch.
     bool OphalenBatch(const QString& lokaleMap, const OphaalWaarnemer& waarnemer);
 
-    // Reads the script at `pad`, asks through `bevestig` (given the file
-    // name), then runs it as one batch and stamps its version. Throws when
+    // Reads the script at `pad` (and, with a key, checks its signature in the
+    // same reading), asks through `bevestig` (given the file name), then runs
+    // exactly what was read as one batch and stamps its version. Throws when
     // there is nothing to ask about; a failure after the answer is returned.
     Uitvoering VoerUit(const QString& pad, const std::function<bool(const QString&)>& bevestig);
 
@@ -110,6 +116,9 @@ class ScriptSessie {
 
   private:
     void haalNieuwOp(const QString& naam, const QString& pad);
+    // Fetches the signature file of `naam` and keeps it beside the script at
+    // `pad` only when the pair verifies; throws otherwise.
+    void haalHandtekeningOp(const QString& naam, const QString& pad, const QString& scriptPad);
     void voerUitEnStempel(const QString& pad, QString tekst, Uitvoering& uitkomst);
 
     Platform& platform_;

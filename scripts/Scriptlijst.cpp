@@ -1,9 +1,11 @@
 #include "scripts/Scriptlijst.h"
 
+#include <QSet>
 #include <algorithm>
 
 #include "platform/Bestand.h"
 #include "platform/Tekst.h"
+#include "scripts/ScriptHandtekening.h"
 
 namespace korvex::scripts {
 
@@ -22,17 +24,21 @@ QString Scriptlijst::ZonderExtensie(const QString& naam) {
 }
 
 QStringList Scriptlijst::Filter(const QStringList& regels, const QString& versieSleutel,
-                                const std::function<bool(const QString&)>& overslaan) {
+                                const std::function<bool(const QString&)>& overslaan,
+                                bool handtekeningNodig) {
+    QSet<QString> gelijst;
+    if (handtekeningNodig)
+        for (const QString& regel : regels) gelijst.insert(EntryNaam(regel));
     QStringList namen;
     for (qsizetype i = 0; i < regels.size(); ++i) {
         // The summary line of a detailed listing comes first, if at all.
         if (i == 0 && regels[i].contains(QStringLiteral("total"))) continue;
         const QString naam = EntryNaam(regels[i]);
-        if (!VeiligeNaam(naam)) continue;
+        if (!VeiligeNaam(naam) || ScriptHandtekening::IsHandtekeningNaam(naam)) continue;
+        if (handtekeningNodig && !gelijst.contains(ScriptHandtekening::Naam(naam))) continue;
         if (overslaan && overslaan(naam)) continue;
         // Ordinal, case-sensitive: versions compare by character codes.
-        if (QString::compare(ZonderExtensie(naam), versieSleutel, Qt::CaseSensitive) <= 0)
-            continue;
+        if (QString::compare(ZonderExtensie(naam), versieSleutel, Qt::CaseSensitive) <= 0) continue;
         namen.append(naam);
     }
     return namen;

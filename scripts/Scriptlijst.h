@@ -12,9 +12,12 @@ class Scriptlijst {
   public:
     // The entry names of a detailed listing that pass the filter, in listing
     // order. `overslaan` tells which names are already present locally (or
-    // must not be offered again for another reason).
+    // must not be offered again for another reason). Signature files are
+    // never offered; with `handtekeningNodig` a script is offered only when
+    // its signature file is in the same listing.
     static QStringList Filter(const QStringList& regels, const QString& versieSleutel,
-                              const std::function<bool(const QString&)>& overslaan);
+                              const std::function<bool(const QString&)>& overslaan,
+                              bool handtekeningNodig = false);
 
     // The entry name of one listing line: the text after its last blank.
     static QString EntryNaam(const QString& regel);

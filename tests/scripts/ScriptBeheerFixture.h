@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QListWidget>
 #include <QStatusBar>
@@ -16,6 +17,7 @@
 #include "tests/support/Bestanden.h"
 #include "tests/support/FtpPeer.h"
 #include "tests/support/ScriptedPlatform.h"
+#include "tests/support/Sleutelpaar.h"
 #include "tests/support/TdsPeer.h"
 #include "tests/support/TempFolder.h"
 
@@ -66,7 +68,7 @@ class ScriptBeheer : public ::testing::Test {
         return c;
     }
     scripts::ScriptServer Server() const {
-        return {"127.0.0.1", ftp->port(), "korvex", "geheim", 5000, 5000, 5000};
+        return {"127.0.0.1", ftp->port(), "korvex", "geheim", 5000, 5000, 5000, sleutel};
     }
 
     // A fresh window, shown as the opener shows it.
@@ -98,6 +100,8 @@ class ScriptBeheer : public ::testing::Test {
     TdsPeer db;
     std::unique_ptr<FtpPeer> ftp;
     QString vkmId = " 42 ";
+    // The maker's public key the session checks scripts with; none by default.
+    QString sleutel;
     QStringList logboek;
     std::unique_ptr<scripts::TFKorvexFTP> venster;
 };
@@ -150,5 +154,15 @@ class Sessie : public ScriptBeheer {
     QList<QStringList> lijsten;
     QStringList meldingen;
 };
+
+// The contents of the signature file the maker's tool writes for a script
+// called `naam` holding `inhoud`.
+inline QByteArray Handtekening(const Sleutelpaar& maker, const QString& naam,
+                               const QByteArray& inhoud) {
+    const QByteArray verklaring =
+        "KorvexSQL script\n" + naam.toUtf8() + "\n" + QByteArray::number(inhoud.size()) + "\n" +
+        QCryptographicHash::hash(inhoud, QCryptographicHash::Sha512).toHex() + "\n";
+    return maker.teken(verklaring).toBase64() + "\n";
+}
 
 }  // namespace korvex::test

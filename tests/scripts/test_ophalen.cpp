@@ -198,6 +198,86 @@ TEST_F(Sessie, FailedFetchLeavesNoFileAndIsOfferedAgainOnlyInANewSession) {
     }
 }
 
+TEST_F(Sessie, WithAKeyOnlyAPairThatVerifiesIsKept) {
+    const Sleutelpaar maker, ander;
+    sleutel = maker.publiek();
+    const QByteArray heel = Inhoud("3-1-3.sql", 5000);
+    const QByteArray goed = Handtekening(maker, "3-1-3.sql", heel);
+    const QByteArray oud = "de handtekening van de vorige kopie\n";
+    const QString geweigerd =
+        "Het script 3-1-3.sql is niet door de maker ondertekend; het is niet bewaard.";
+    struct Geval {
+        const char* wat;
+        QByteArray handtekening;  // beside 3-1-3.sql on the server; null: none
+        QByteArray lokaal;        // a copy that turns up after the listing
+        QStringList aangeboden;
+        QStringList bewaard;
+        QByteArray lokaleHandtekening;
+        QStringList meldingen;
+    };
+    const QStringList alles = {"3-1-3.sql", "3-1-3.sql.sig", "3-1-4.sql", "3-1-4.sql.sig"};
+    for (const Geval& g : {
+             Geval{"signed", goed, {}, {"3-1-3.sql", "3-1-4.sql"}, alles, goed, {}},
+             Geval{"by another key",
+                   Handtekening(ander, "3-1-3.sql", heel),
+                   {},
+                   {"3-1-3.sql", "3-1-4.sql"},
+                   {},
+                   {},
+                   {geweigerd, geweigerd}},
+             Geval{"for another name",
+                   Handtekening(maker, "3-1-2.sql", heel),
+                   {},
+                   {"3-1-3.sql", "3-1-4.sql"},
+                   {},
+                   {},
+                   {geweigerd, geweigerd}},
+             Geval{"listed without it", {}, {}, {"3-1-4.sql"}, alles.mid(2), {}, {}},
+             Geval{"bestaat al, Ja",
+                   goed,
+                   heel.left(1200),
+                   {"3-1-3.sql", "3-1-4.sql"},
+                   alles.mid(0, 2),
+                   goed,
+                   {}},
+             Geval{"bestaat al, Ja, by another key",
+                   Handtekening(ander, "3-1-3.sql", heel),
+                   heel.left(1200),
+                   {"3-1-3.sql", "3-1-4.sql"},
+                   alles.mid(0, 2),
+                   oud,
+                   {geweigerd}},
+         }) {
+        SCOPED_TRACE(g.wat);
+        for (const QString& naam : AllesIn(ftp->root())) QFile::remove(ftp->file(naam));
+        for (const QString& naam : AllesIn(Lokaal())) QFile::remove(Lokaal(naam));
+        ftp->writeFile("3-1-3.sql", heel);
+        if (!g.handtekening.isNull()) ftp->writeFile("3-1-3.sql.sig", g.handtekening);
+        ftp->writeFile("3-1-4.sql", Inhoud("3-1-4.sql"));
+        ftp->writeFile("3-1-4.sql.sig", Handtekening(maker, "3-1-4.sql", Inhoud("3-1-4.sql")));
+        Nieuw().Openen();
+        S().Inloggen(true, Lokaal());
+        EXPECT_EQ(S().Aangeboden(), g.aangeboden);
+        antwoord = g.lokaal.isNull() ? DialogResult::No : DialogResult::Yes;
+        if (!g.lokaal.isNull()) {
+            Schrijf(Lokaal("3-1-3.sql"), g.lokaal);
+            Schrijf(Lokaal("3-1-3.sql.sig"), oud);
+        }
+        EXPECT_TRUE(S().OphalenBatch(Lokaal(), waarnemer));
+        // Nothing else, no partial file; the operator's copy completed in place.
+        EXPECT_EQ(AllesIn(Lokaal()), g.bewaard);
+        if (g.bewaard.contains("3-1-3.sql")) {
+            EXPECT_EQ(Lees(Lokaal("3-1-3.sql")), heel);
+        }
+        if (!g.lokaleHandtekening.isNull()) {
+            EXPECT_EQ(Lees(Lokaal("3-1-3.sql.sig")), g.lokaleHandtekening);
+        }
+        EXPECT_EQ(meldingen, g.meldingen);
+        S().Inloggen(true, Lokaal());
+        EXPECT_FALSE(S().Aangeboden().contains("3-1-3.sql"));
+    }
+}
+
 TEST_F(Sessie, HostileListingNamesAreNeverOfferedOrWritten) {
     FtpPeerOptions opties;
     opties.listing =

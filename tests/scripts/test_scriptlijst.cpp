@@ -21,6 +21,7 @@ TEST(Scriptlijst, FilterOffersOnlyNewerSafeNamesThatAreNotHereYet) {
         QStringList regels;
         QStringList lokaal;
         QStringList verwacht;
+        bool ondertekend = false;
     };
     const QString lijn = "-rw-r--r--   1 ftp ftp  12 Aug 21 10:00 ";
     const std::vector<Geval> gevallen = {
@@ -63,11 +64,22 @@ TEST(Scriptlijst, FilterOffersOnlyNewerSafeNamesThatAreNotHereYet) {
           lijn + "4-0-0.sql.", lijn + "COM10.sql", lijn + "CONSOLE.sql", lijn + "LPT0.sql"},
          {},
          {"COM10.sql", "CONSOLE.sql", "LPT0.sql"}},
+        {"signature files are no scripts, in any letter case", "3-1-2",
+         {lijn + "3-1-3.sql", lijn + "3-1-3.sql.sig", lijn + "3-1-4.SIG", lijn + "3-1-5.sql.Sig"},
+         {},
+         {"3-1-3.sql"}},
+        {"with a key, only scripts listed with their signature file", "3-1-2",
+         {lijn + "3-1-3.sql.sig", lijn + "3-1-3.sql", lijn + "3-1-4.sql", lijn + "3-1-5.sql",
+          lijn + "3-1-5.sql.SIG", lijn + "3-1-6.sql.sig", lijn + "3-1-7.sql", lijn + "3-1-7.sig"},
+         {},
+         {"3-1-3.sql"},
+         true},
     };
     for (const Geval& g : gevallen) {
         const QSet<QString> lokaal(g.lokaal.begin(), g.lokaal.end());
         EXPECT_EQ(Scriptlijst::Filter(g.regels, g.sleutel,
-                                      [&](const QString& naam) { return lokaal.contains(naam); }),
+                                      [&](const QString& naam) { return lokaal.contains(naam); },
+                                      g.ondertekend),
                   g.verwacht)
             << g.wat;
     }
