@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QListWidget>
 #include <QStatusBar>
@@ -16,8 +15,8 @@
 #include "scripts/ScriptSessie.h"
 #include "tests/support/Bestanden.h"
 #include "tests/support/FtpPeer.h"
+#include "tests/support/HostProcess.h"
 #include "tests/support/ScriptedPlatform.h"
-#include "tests/support/Sleutelpaar.h"
 #include "tests/support/TdsPeer.h"
 #include "tests/support/TempFolder.h"
 
@@ -102,6 +101,21 @@ class ScriptBeheer : public ::testing::Test {
     QString vkmId = " 42 ";
     // The maker's public key the session checks scripts with; none by default.
     QString sleutel;
+
+    // A key pair of the maker's tool, in the program folder; its public key.
+    QString Maker(const QString& naam) {
+        return QString::fromLatin1(SignUpdate({"keygen", programma.path() + naam}).trimmed());
+    }
+    // The signature file the maker's tool writes with key `naam` for a
+    // script called `script` holding `inhoud`.
+    QByteArray Handtekening(const QString& naam, const QString& script, const QByteArray& inhoud) {
+        const QString pad = programma.path() + "teken/" + script;
+        QDir().mkpath(programma.path() + "teken");
+        QFile::remove(pad + ".sig");
+        Schrijf(pad, inhoud);
+        SignUpdate({"sign-script", pad, programma.path() + naam});
+        return Lees(pad + ".sig");
+    }
     QStringList logboek;
     std::unique_ptr<scripts::TFKorvexFTP> venster;
 };
@@ -154,15 +168,5 @@ class Sessie : public ScriptBeheer {
     QList<QStringList> lijsten;
     QStringList meldingen;
 };
-
-// The contents of the signature file the maker's tool writes for a script
-// called `naam` holding `inhoud`.
-inline QByteArray Handtekening(const Sleutelpaar& maker, const QString& naam,
-                               const QByteArray& inhoud) {
-    const QByteArray verklaring =
-        "KorvexSQL script\n" + naam.toUtf8() + "\n" + QByteArray::number(inhoud.size()) + "\n" +
-        QCryptographicHash::hash(inhoud, QCryptographicHash::Sha512).toHex() + "\n";
-    return maker.teken(verklaring).toBase64() + "\n";
-}
 
 }  // namespace korvex::test

@@ -199,11 +199,11 @@ TEST_F(Sessie, FailedFetchLeavesNoFileAndIsOfferedAgainOnlyInANewSession) {
 }
 
 TEST_F(Sessie, WithAKeyOnlyAPairThatVerifiesIsKept) {
-    const Sleutelpaar maker, ander;
-    sleutel = maker.publiek();
+    sleutel = Maker("maker.pem");
+    Maker("ander.pem");
     const QByteArray heel = Inhoud("3-1-3.sql", 5000), oud = "vorige handtekening\n";
-    const QByteArray goed = Handtekening(maker, "3-1-3.sql", heel);
-    const QByteArray vreemd = Handtekening(ander, "3-1-3.sql", heel);
+    const QByteArray goed = Handtekening("maker.pem", "3-1-3.sql", heel);
+    const QByteArray vreemd = Handtekening("ander.pem", "3-1-3.sql", heel);
     const QString nee =
         "Het script 3-1-3.sql is niet door de maker ondertekend; het is niet bewaard.";
     const QStringList paar = {"3-1-3.sql", "3-1-3.sql.sig"},
@@ -221,7 +221,7 @@ TEST_F(Sessie, WithAKeyOnlyAPairThatVerifiesIsKept) {
     // clang-format off
     for (const Geval& g : {Geval{goed, false, paar + ander4, goed, {}},
                            Geval{vreemd, false, {}, {}, {nee, nee}},
-                           Geval{Handtekening(maker, "3-1-2.sql", heel), false, {}, {}, {nee, nee}},
+                           Geval{Handtekening("maker.pem", "3-1-2.sql", heel), false, {}, {}, {nee, nee}},
                            Geval{{}, false, ander4, {}, {}},
                            Geval{goed, true, paar, goed, {}},
                            Geval{vreemd, true, paar, oud, {nee}}}) {
@@ -232,7 +232,8 @@ TEST_F(Sessie, WithAKeyOnlyAPairThatVerifiesIsKept) {
         ftp->writeFile("3-1-3.sql", heel);
         if (!g.handtekening.isNull()) ftp->writeFile("3-1-3.sql.sig", g.handtekening);
         ftp->writeFile("3-1-4.sql", Inhoud("3-1-4.sql"));
-        ftp->writeFile("3-1-4.sql.sig", Handtekening(maker, "3-1-4.sql", Inhoud("3-1-4.sql")));
+        ftp->writeFile("3-1-4.sql.sig",
+                       Handtekening("maker.pem", "3-1-4.sql", Inhoud("3-1-4.sql")));
         Nieuw().Openen();
         S().Inloggen(true, Lokaal());
         EXPECT_EQ(S().Aangeboden().size(), g.handtekening.isNull() ? 1 : 2);

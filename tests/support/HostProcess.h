@@ -54,4 +54,14 @@ class HostProcess {
     QString error_;
 };
 
+// The maker's tool, run as a maker would, against the program's own check.
+inline QByteArray SignUpdate(const QStringList& argumenten, int* code = nullptr) {
+    HostProcess tool;
+    if (!tool.start(QStringLiteral(KORVEX_TESTS_DIR "/../tools/sign-update"), argumenten) ||
+        !tool.waitForFinished(30000))
+        return QByteArray();
+    if (code) *code = tool.exitCode();
+    return tool.readAllStandardOutput();
+}
+
 }  // namespace korvex::test

@@ -1,9 +1,10 @@
+#include <openssl/evp.h>
+
 #include <QFileInfo>
 #include <memory>
 
-#include "net/HttpClient.h"
 #include "tests/support/Bestanden.h"
-#include "tests/support/Sleutelpaar.h"
+#include "net/HttpClient.h"
 #include "tests/update/UpdateFixture.h"
 #include "update/UpdateControle.h"
 #include "update/UpdateDownload.h"
@@ -16,6 +17,37 @@ const QByteArray kVerklaring =
     "KorvexSQL\n9.0.1.20\n3000\n"
     "6be2d416221e4e20109412f5ebea5595eff4a0deb9d6bb2ebf31cf3bd02cd76e"
     "f1c85b2c8a963f018f1f1431b34527ca914dd799d27c7ed7cd3d579907015951\n";
+
+// A maker's key pair, made here so no private key lies in the tree.
+class Sleutelpaar {
+  public:
+    Sleutelpaar() : pkey_(EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519"), &EVP_PKEY_free) {}
+
+    QString publiek() const {
+        unsigned char sleutel[32];
+        std::size_t lengte = sizeof sleutel;
+        if (!pkey_ || EVP_PKEY_get_raw_public_key(pkey_.get(), sleutel, &lengte) != 1)
+            return QString();
+        return QString::fromLatin1(
+            QByteArray(reinterpret_cast<const char*>(sleutel), int(lengte)).toBase64());
+    }
+    // The raw 64 bytes of the signature.
+    QByteArray teken(const QByteArray& tekst) const {
+        std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(),
+                                                                    &EVP_MD_CTX_free);
+        unsigned char handtekening[64];
+        std::size_t lengte = sizeof handtekening;
+        if (!pkey_ || EVP_DigestSignInit(ctx.get(), nullptr, nullptr, nullptr, pkey_.get()) != 1 ||
+            EVP_DigestSign(ctx.get(), handtekening, &lengte,
+                           reinterpret_cast<const unsigned char*>(tekst.constData()),
+                           std::size_t(tekst.size())) != 1)
+            return QByteArray();
+        return QByteArray(reinterpret_cast<const char*>(handtekening), int(lengte));
+    }
+
+  private:
+    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> pkey_;
+};
 
 // The manifest offers 9.0.1.20 with the given signature line, and the
 // installer is downloaded.
