@@ -104,7 +104,7 @@ class ScriptBeheer : public ::testing::Test {
 
     // A key pair of the maker's tool, in the program folder; its public key.
     QString Maker(const QString& naam) {
-        return QString::fromLatin1(SignUpdate({"keygen", programma.path() + naam}).trimmed());
+        return QString::fromLatin1(signUpdate({"keygen", programma.path() + naam}).trimmed());
     }
     // The signature file the maker's tool writes with key `naam` for a
     // script called `script` holding `inhoud`.
@@ -113,7 +113,7 @@ class ScriptBeheer : public ::testing::Test {
         QDir().mkpath(programma.path() + "teken");
         QFile::remove(pad + ".sig");
         Schrijf(pad, inhoud);
-        SignUpdate({"sign-script", pad, programma.path() + naam});
+        signUpdate({"sign-script", pad, programma.path() + naam});
         return Lees(pad + ".sig");
     }
     QStringList logboek;

@@ -25,60 +25,50 @@ TEST(Scriptlijst, FilterOffersOnlyNewerSafeNamesThatAreNotHereYet) {
     };
     const QString lijn = "-rw-r--r--   1 ftp ftp  12 Aug 21 10:00 ";
     const std::vector<Geval> gevallen = {
-        {"version key 3-1-2",
-         "3-1-2",
+        {"version key 3-1-2", "3-1-2",
          {lijn + "3-1-1.sql", lijn + "3-1-2.sql", lijn + "3-1-3.sql", lijn + "4-0-0.sql"},
          {},
          {"3-1-3.sql", "4-0-0.sql"}},
         {"character codes, not numbers", "3-1-10", {lijn + "3-1-9.sql"}, {}, {"3-1-9.sql"}},
         {"and the reverse", "3-1-9", {lijn + "3-1-10.sql"}, {}, {}},
-        {"digits before capitals before small letters",
-         "3-1-2",
+        {"digits before capitals before small letters", "3-1-2",
          {lijn + "A.sql", lijn + "a.sql", lijn + "3-1-2a.sql"},
          {},
          {"A.sql", "a.sql", "3-1-2a.sql"}},
-        {"empty key: all but dots, empty stems and local ones",
-         "",
+        {"empty key: all but dots, empty stems and local ones", "",
          {lijn + ".", lijn + "..", lijn + ".sql", lijn + "1-0-0.sql", lijn + "2-0-0.sql"},
          {"2-0-0.sql"},
          {"1-0-0.sql"}},
-        {"summary line on the first line only",
-         "",
+        {"summary line on the first line only", "",
          {"total 24", lijn + "1.sql", "total 3"},
          {},
          {"1.sql", "3"}},
-        {"the name is what follows the last blank",
-         "",
+        {"the name is what follows the last blank", "",
          {"type=file;size=9; mijn script.sql", "zonderblanco.sql"},
          {},
          {"script.sql", "zonderblanco.sql"}},
-        {"machine listing, a sub-folder passes like a file",
-         "3-1-2",
+        {"machine listing, a sub-folder passes like a file", "3-1-2",
          {"type=dir;modify=20130821; 3-1-5.sql", "type=file;size=9; 3-1-4.sql"},
          {},
          {"3-1-5.sql", "3-1-4.sql"}},
-        {"names that would leave the local folder or carry control characters",
-         "",
+        {"names that would leave the local folder or carry control characters", "",
          {lijn + "../4-0-0.sql", lijn + "sub/4-0-0.sql", lijn + "..\\4-0-0.sql", lijn,
           lijn + "4-0-0\t.sql", lijn + QString("4-0-0") + QChar(0x85) + ".sql",
           lijn + "/etc/passwd", lijn + "4-0-1.sql"},
          {},
          {"4-0-1.sql"}},
-        {"names Windows cannot hold or takes for a device, refused on both systems",
-         "",
+        {"names Windows cannot hold or takes for a device, refused on both systems", "",
          {lijn + "C:4-0-0.sql", lijn + "4-0-0.sql:s", lijn + "4<0.sql", lijn + "4>0.sql",
           lijn + "4\"0.sql", lijn + "4|0.sql", lijn + "4?0.sql", lijn + "4*0.sql", lijn + "CON",
           lijn + "nul.sql", lijn + "Com1.SQL", lijn + "LPT9", lijn + "aux.tar.sql",
           lijn + "4-0-0.sql.", lijn + "COM10.sql", lijn + "CONSOLE.sql", lijn + "LPT0.sql"},
          {},
          {"COM10.sql", "CONSOLE.sql", "LPT0.sql"}},
-        {"signature files are no scripts, in any letter case",
-         "3-1-2",
+        {"signature files are no scripts, in any letter case", "3-1-2",
          {lijn + "3-1-3.sql", lijn + "3-1-3.sql.sig", lijn + "3-1-4.SIG", lijn + "3-1-5.sql.Sig"},
          {},
          {"3-1-3.sql"}},
-        {"with a key, only scripts listed with their signature file",
-         "3-1-2",
+        {"with a key, only scripts listed with their signature file", "3-1-2",
          {lijn + "3-1-3.sql.sig", lijn + "3-1-3.sql", lijn + "3-1-4.sql", lijn + "3-1-5.sql",
           lijn + "3-1-5.sql.SIG", lijn + "3-1-6.sql.sig", lijn + "3-1-7.sql", lijn + "3-1-7.sig"},
          {},
@@ -87,9 +77,9 @@ TEST(Scriptlijst, FilterOffersOnlyNewerSafeNamesThatAreNotHereYet) {
     };
     for (const Geval& g : gevallen) {
         const QSet<QString> lokaal(g.lokaal.begin(), g.lokaal.end());
-        EXPECT_EQ(Scriptlijst::Filter(
-                      g.regels, g.sleutel,
-                      [&](const QString& naam) { return lokaal.contains(naam); }, g.ondertekend),
+        EXPECT_EQ(Scriptlijst::Filter(g.regels, g.sleutel,
+                                      [&](const QString& naam) { return lokaal.contains(naam); },
+                                      g.ondertekend),
                   g.verwacht)
             << g.wat;
     }
@@ -103,21 +93,16 @@ TEST(Scriptlijst, SortIsAlphabeticalWithoutRegardToCase) {
 
 TEST(ScriptBestand, VersionAndStampStatementFromTheFileName) {
     const std::vector<std::pair<QString, QString>> gevallen = {
-        {"3-1-2.sql",
-         "update DatabaseInstellingen set dat_datum=getdate(), dat_versie='3.1.2' "
-         "where dat_id=1"},
-        {"3-1-2.SQL",
-         "update DatabaseInstellingen set dat_datum=getdate(), dat_versie='3.1.2' "
-         "where dat_id=1"},
-        {"3-1-2.sql.sql",
-         "update DatabaseInstellingen set dat_datum=getdate(), "
-         "dat_versie='3.1.2.sql' where dat_id=1"},
-        {"update.sql",
-         "update DatabaseInstellingen set dat_datum=getdate(), dat_versie='update' "
-         "where dat_id=1"},
-        {"it's.sql",
-         "update DatabaseInstellingen set dat_datum=getdate(), dat_versie='it''s' "
-         "where dat_id=1"},
+        {"3-1-2.sql", "update DatabaseInstellingen set dat_datum=getdate(), dat_versie='3.1.2' "
+                      "where dat_id=1"},
+        {"3-1-2.SQL", "update DatabaseInstellingen set dat_datum=getdate(), dat_versie='3.1.2' "
+                      "where dat_id=1"},
+        {"3-1-2.sql.sql", "update DatabaseInstellingen set dat_datum=getdate(), "
+                          "dat_versie='3.1.2.sql' where dat_id=1"},
+        {"update.sql", "update DatabaseInstellingen set dat_datum=getdate(), dat_versie='update' "
+                       "where dat_id=1"},
+        {"it's.sql", "update DatabaseInstellingen set dat_datum=getdate(), dat_versie='it''s' "
+                     "where dat_id=1"},
     };
     for (const auto& [naam, opdracht] : gevallen)
         EXPECT_EQ(ScriptBestand::StempelOpdracht(ScriptBestand::Versie(naam)), opdracht)
@@ -189,8 +174,8 @@ TEST(ScriptBestand, LogEntryIsCutAboveOneMegabyteWithACount) {
     EXPECT_EQ(ScriptBestand::VoorLogboek("select 1\r\n"), "select 1\r\n");
     const QString groot = QString(1 << 20, u'a') + QString(1234567, u'b');
     const QString entry = ScriptBestand::VoorLogboek(groot);
-    EXPECT_EQ(entry,
-              QString(1 << 20, u'a') + "\n... (nog 1.234.567 tekens van het script weggelaten)");
+    EXPECT_EQ(entry, QString(1 << 20, u'a') +
+                         "\n... (nog 1.234.567 tekens van het script weggelaten)");
 }
 
 }  // namespace

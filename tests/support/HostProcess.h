@@ -55,7 +55,7 @@ class HostProcess {
 };
 
 // The maker's tool, run as a maker would, against the program's own check.
-inline QByteArray SignUpdate(const QStringList& argumenten, int* code = nullptr) {
+inline QByteArray signUpdate(const QStringList& argumenten, int* code = nullptr) {
     HostProcess tool;
     if (!tool.start(QStringLiteral(KORVEX_TESTS_DIR "/../tools/sign-update"), argumenten) ||
         !tool.waitForFinished(30000))

@@ -183,27 +183,27 @@ TEST_F(Ondertekend, ZonderSleutelTeltGeenHandtekening) {
 
 TEST_F(Ondertekend, SignUpdateTekentWatHetProgrammaAanvaardt) {
     const QString sleutel = tmp.file("maker.pem");
-    const QByteArray publiek = SignUpdate({QStringLiteral("keygen"), sleutel});
+    const QByteArray publiek = signUpdate({QStringLiteral("keygen"), sleutel});
     ASSERT_EQ(publiek.size(), 45) << publiek.toStdString();
     ASSERT_TRUE(publiek.endsWith("=\n"));
     const QByteArray bewaard = Lees(sleutel);
     // The maker's key is never replaced by a new one.
     int code = 0;
-    EXPECT_EQ(SignUpdate({QStringLiteral("keygen"), sleutel}, &code), QByteArray());
+    EXPECT_EQ(signUpdate({QStringLiteral("keygen"), sleutel}, &code), QByteArray());
     EXPECT_NE(code, 0);
     EXPECT_EQ(Lees(sleutel), bewaard);
-    EXPECT_EQ(SignUpdate({QStringLiteral("public"), sleutel}), publiek);
+    EXPECT_EQ(signUpdate({QStringLiteral("public"), sleutel}), publiek);
 
     const QString installer = tmp.file("setup.exe");
     Schrijf(installer, HttpPeer::patternBytes(3000));
     const QByteArray handtekening =
-        SignUpdate({QStringLiteral("sign"), installer, QStringLiteral("9.0.1.20"), sleutel});
+        signUpdate({QStringLiteral("sign"), installer, QStringLiteral("9.0.1.20"), sleutel});
     ASSERT_TRUE(handtekening.startsWith("EdSignature=")) << handtekening.toStdString();
     update.SignatureKey = QString::fromLatin1(publiek.trimmed());
     EXPECT_TRUE(download(handtekening.trimmed(), true));
     // The same signature for an installer offered as another version fails.
     const QByteArray andere =
-        SignUpdate({QStringLiteral("sign"), installer, QStringLiteral("9.0.1.19"), sleutel});
+        signUpdate({QStringLiteral("sign"), installer, QStringLiteral("9.0.1.19"), sleutel});
     EXPECT_FALSE(download(andere.trimmed(), true));
 }
 
