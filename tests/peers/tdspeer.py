@@ -119,6 +119,142 @@ def find_rule(rules, text):
     return None
 
 
+# ---------------------------------------------------------------- statements
+
+WORD_CHARS = "_@#$"
+
+
+def sql_words(text):
+    """The batch's words outside strings, quoted names and comments, in upper
+    case; any other character but blanks is a word of its own and a quoted
+    string or name is "'", '"' or "[", so it never reads as a keyword."""
+    words = []
+    i, n = 0, len(text)
+    while i < n:
+        c = text[i]
+        if c.isspace():
+            i += 1
+        elif text.startswith("--", i):
+            end = text.find("\n", i)
+            i = n if end < 0 else end + 1
+        elif text.startswith("/*", i):
+            depth = 0  # block comments nest
+            while i < n:
+                if text.startswith("/*", i):
+                    depth, i = depth + 1, i + 2
+                elif text.startswith("*/", i):
+                    depth, i = depth - 1, i + 2
+                    if depth == 0:
+                        break
+                else:
+                    i += 1
+        elif c in "'\"[":
+            close = "]" if c == "[" else c
+            j = i + 1
+            while True:
+                k = text.find(close, j)
+                if k < 0:
+                    j = n
+                    break
+                if text.startswith(close * 2, k):  # a doubled closer stays inside
+                    j = k + 2
+                    continue
+                j = k + 1
+                break
+            words.append(c)
+            i = j
+        elif c.isalnum() or c in WORD_CHARS:
+            j = i
+            while j < n and (text[j].isalnum() or text[j] in WORD_CHARS):
+                j += 1
+            words.append(text[i:j].upper())
+            i = j
+        else:
+            words.append(c)
+            i += 1
+    return words
+
+
+GUARD = ["IF", "@@TRANCOUNT", ">", "0"]
+
+
+def statement_effects(words):
+    """(kind, argument, guarded) for every SET, BEGIN TRAN, COMMIT and ROLLBACK
+    the peer keeps state for, in text order. guarded: written as
+    IF @@TRANCOUNT > 0 ..., so it does nothing without a transaction."""
+    out = []
+    for i, w in enumerate(words):
+        after = words[i + 1:i + 3] + ["", ""]
+        guarded = words[max(0, i - 4):i] == GUARD
+        if w == "SET":
+            # SET NOCOUNT, XACT_ABORT ON: options may come as a list.
+            names, j = [], i + 1
+            while j < len(words) and words[j][:1].isalpha():
+                names.append(words[j])
+                j += 1
+                if j < len(words) and words[j] == ",":
+                    j += 1
+                else:
+                    break
+            if j < len(words) and words[j] in ("ON", "OFF"):
+                for name in names:
+                    if name in ("NOCOUNT", "XACT_ABORT"):
+                        out.append((name, words[j] == "ON", guarded))
+        elif w == "BEGIN" and (after[0] in ("TRAN", "TRANSACTION") or
+                               after[0] == "DISTRIBUTED" and after[1] in ("TRAN", "TRANSACTION")):
+            out.append(("BEGIN", None, guarded))
+        elif w in ("COMMIT", "ROLLBACK"):
+            out.append((w, None, guarded))
+    return out
+
+
+# The native answers: application locks (the name before .sys. in brackets or
+# plain) and @@TRANCOUNT.
+APPLOCK_CALL = re.compile(
+    r"(?:(\[(?:[^\]]|\]\])*\]|[\w@#$]+)\s*\.\s*(?:\[?sys\]?\s*)?\.\s*)?"
+    r"\b(sp_getapplock|sp_releaseapplock)\b", re.IGNORECASE)
+APPLOCK_RESOURCE = re.compile(r"@Resource\s*=\s*N?'((?:[^']|'')*)'", re.IGNORECASE)
+
+
+def unquote_name(name):
+    if name.startswith("[") and name.endswith("]"):
+        return name[1:-1].replace("]]", "]")
+    return name
+
+
+class AppLocks:
+    """Server-wide application locks: (database in lower case, resource) ->
+    the connection that holds it."""
+
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._owners = {}
+
+    def get(self, conn, database, resource):
+        key = (database.lower(), resource)
+        with self._lock:
+            owner = self._owners.setdefault(key, conn)
+            return owner == conn
+
+    def release(self, conn, database, resource):
+        key = (database.lower(), resource)
+        with self._lock:
+            if self._owners.get(key) != conn:
+                return False
+            del self._owners[key]
+            return True
+
+    def release_all(self, conn):
+        with self._lock:
+            for key in [k for k, owner in self._owners.items() if owner == conn]:
+                del self._owners[key]
+
+
+def single_int(value):
+    """One result set of one unnamed int column and one row, as SELECT @x gives."""
+    return {"result": {"columns": [{"name": "", "type": "int"}], "rows": [[value]]}}
+
+
 # ---------------------------------------------------------------- encoding helpers
 
 def b_varchar(s):
@@ -335,7 +471,10 @@ class Connection:
         self.database = "master"
         self.batches_seen = 0
         self.transaction = None
-        self.transaction_count = 0
+        self.transaction_count = 0  # numbers the transaction-manager descriptors
+        self.trancount = 0  # @@TRANCOUNT
+        self.xact_abort = False
+        self.nocount = False
 
     # -- raw packets
 
@@ -392,6 +531,9 @@ class Connection:
     # -- tokens
 
     def done(self, status, rows=0, curcmd=0, token=TOK_DONE):
+        if self.nocount:
+            status &= ~DONE_COUNT
+            rows = 0
         count = struct.pack("<Q", rows) if self.tds >= 0x702 else struct.pack("<I", rows)
         return bytes([token]) + struct.pack("<HH", status, curcmd) + count
 
@@ -434,6 +576,9 @@ class Connection:
                 self.sock.close()
             except OSError:
                 pass
+            # The transaction and the locks end with the connection, silently:
+            # a journaled rollback or release must mean the client asked for it.
+            self.server.applocks.release_all(self.id)
             self.server.journal.write(event="disconnect", conn=self.id)
 
     def on_prelogin(self, payload):
@@ -556,29 +701,113 @@ class Connection:
 
         rules = self.server.rules.current()
         rule = find_rule(rules, text) if not driver else None
-        if rule is None:
-            self.send_message(self.done(DONE_FINAL))
-            return True
+        refusal = rule.get("refuse_in_transaction") if rule else None
+        refused = refusal is not None and self.trancount > 0
+        # A refused batch never runs: no delay, no disconnect, no statements.
+        timing = rule if rule is not None and not refused else {}
+        if refused:
+            items = [{"error": refusal}]
+        else:
+            words = sql_words(text)
+            items = self.apply_statements(words)
+            items += rule.get("reply", []) if rule is not None else self.native_reply(text, words)
         try:
-            tokens = self.build_reply(rule.get("reply", []))
-        except (ValueError, TypeError, KeyError, decimal.InvalidOperation, struct.error) as e:
+            tokens, worst = self.build_reply(items)
+        except (ValueError, TypeError, KeyError, AttributeError, decimal.InvalidOperation,
+                struct.error) as e:
             log("conn", self.id, "rule cannot be answered:", e)
             tokens = [self.message_token(TOK_ERROR, 50000, 16, 1, "tdspeer rule error: %s" % e),
                       self.done(DONE_ERROR)]
-        delay = float(rule.get("delay_ms", 0)) / 1000.0
+            worst = 16
+        delay = float(timing.get("delay_ms", 0)) / 1000.0
         if delay > 0 and self.attention_pending(delay):
             self.server.journal.write(event="attention", conn=self.id)
+            if self.xact_abort:
+                self.end_transaction("rollback")
             self.send_message(self.done(DONE_ATTN))
             return True
-        if rule.get("disconnect"):
+        if timing.get("disconnect"):
             return False
+        if worst >= 11 and self.xact_abort:
+            self.end_transaction("rollback")
         self.send_message(b"".join(tokens))
         return True
 
+    # -- transactions and locks
+
+    def change_trancount(self, what, count):
+        self.trancount = count
+        self.server.journal.write(event="transaction", conn=self.id, what=what, trancount=count)
+
+    def end_transaction(self, what):
+        """COMMIT or ROLLBACK with a transaction open; False without one."""
+        if self.trancount == 0:
+            return False
+        self.change_trancount(what, self.trancount - 1 if what == "commit" else 0)
+        return True
+
+    def apply_statements(self, words):
+        """Carries out the batch's SET, BEGIN TRAN, COMMIT and ROLLBACK in text
+        order; returns the reply items for the errors they raise."""
+        items = []
+        for kind, on, guarded in statement_effects(words):
+            if guarded and self.trancount == 0:
+                continue
+            if kind == "NOCOUNT":
+                self.nocount = on
+            elif kind == "XACT_ABORT":
+                self.xact_abort = on
+            elif kind == "BEGIN":
+                self.change_trancount("begin", self.trancount + 1)
+            elif not self.end_transaction(kind.lower()):
+                number = 3902 if kind == "COMMIT" else 3903
+                items += [{"error": {"number": number, "class": 16, "state": 1, "message":
+                                     "The %s TRANSACTION request has no corresponding BEGIN "
+                                     "TRANSACTION." % kind}}, {"done": {}}]
+        return items
+
+    def native_reply(self, text, words):
+        """What a server answers by itself to the lock batches and @@TRANCOUNT."""
+        call = APPLOCK_CALL.search(text)
+        if call:
+            return self.applock_reply(call, text)
+        if any(w == "SELECT" and nxt == "@@TRANCOUNT" for w, nxt in zip(words, words[1:])):
+            return [single_int(self.trancount)]
+        return []
+
+    def applock_reply(self, call, text):
+        procedure = call.group(2).lower()
+        database = unquote_name(call.group(1)) if call.group(1) else self.database
+        resource = APPLOCK_RESOURCE.search(text)
+        if resource is None:
+            return [{"error": {"number": 201, "class": 16, "state": 4, "procedure": procedure,
+                               "message": "Procedure or function '%s' expects parameter "
+                                          "'@Resource', which was not supplied." % procedure}}]
+        resource = resource.group(1).replace("''", "'")
+        locks = self.server.applocks
+        # The peer never waits for a lock: it answers as with @LockTimeout = 0.
+        if procedure == "sp_getapplock":
+            granted = locks.get(self.id, database, resource)
+            self.journal_applock("granted" if granted else "refused", database, resource)
+            return [single_int(0 if granted else -1)]
+        if locks.release(self.id, database, resource):
+            self.journal_applock("released", database, resource)
+            return [single_int(0)]
+        return [{"error": {"number": 1223, "class": 16, "state": 1, "message":
+                           "Cannot release the application lock (Database Principal: 'public', "
+                           "Resource: '%s') because it is not currently held." % resource}},
+                single_int(-999)]
+
+    def journal_applock(self, what, database, resource):
+        self.server.journal.write(event="applock", conn=self.id, what=what, database=database,
+                                  resource=resource)
+
     def build_reply(self, items):
-        """Tokens for the reply items; every statement ends in a DONE, only the last is final."""
+        """Tokens for the reply items, and the highest error class among them
+        (0 without errors); every statement ends in a DONE, only the last is final."""
         out = []  # (bytes, is_done)
         pending_error = False
+        worst = 0
 
         def close_statement(rows=None, curcmd=0):
             nonlocal pending_error
@@ -591,6 +820,8 @@ class Connection:
                 e = item.get("error") or item.get("info")
                 is_error = "error" in item
                 cls = int(e.get("class", 16 if is_error else 0))
+                if is_error:
+                    worst = max(worst, cls)
                 out.append(self.message_token(
                     TOK_ERROR if is_error else TOK_INFO, int(e.get("number", 50000)), cls,
                     int(e.get("state", 1)), str(e.get("message", "")),
@@ -631,7 +862,7 @@ class Connection:
                 tokens.append(self.done(status, rows, curcmd))
             else:
                 tokens.append(t)
-        return tokens
+        return tokens, worst
 
     def on_rpc(self, payload):
         # The program sends plain batches; a remote procedure call is noted and
@@ -669,6 +900,7 @@ class Connection:
                 tokens.append(self.envchange(9 if kind == 7 else 10, b_varbyte(b""),
                                              b_varbyte(self.transaction)))
                 self.transaction = None
+            self.end_transaction("commit" if kind == 7 else "rollback")
             if restart:
                 tokens.append(self.begin_transaction())
         else:
@@ -678,6 +910,7 @@ class Connection:
         self.send_message(b"".join(tokens))
 
     def begin_transaction(self):
+        self.change_trancount("begin", self.trancount + 1)
         self.transaction_count += 1
         self.transaction = struct.pack("<Q", (self.id << 32) | self.transaction_count)
         return self.envchange(8, b_varbyte(self.transaction), b_varbyte(b""))
@@ -695,6 +928,7 @@ class Server:
         self.rules = rules
         self.name = name
         self.product = product
+        self.applocks = AppLocks()
         self.sock = listen_local(16)
         self.port = self.sock.getsockname()[1]
         self._next_id = 0

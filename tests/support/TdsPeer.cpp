@@ -165,8 +165,18 @@ TdsReply& TdsReply::disconnect() {
     return *this;
 }
 
+TdsReply& TdsReply::refuseInTransaction(int number, int severity, int state,
+                                        const QString& message) {
+    refusal_ = QJsonObject{{QStringLiteral("number"), number},
+                           {QStringLiteral("class"), severity},
+                           {QStringLiteral("state"), state},
+                           {QStringLiteral("message"), message}};
+    return *this;
+}
+
 QJsonObject TdsReply::toJson() const {
     QJsonObject rule{{QStringLiteral("reply"), items_}};
+    if (!refusal_.isEmpty()) rule.insert(QStringLiteral("refuse_in_transaction"), refusal_);
     if (delayMs_ > 0) rule.insert(QStringLiteral("delay_ms"), delayMs_);
     if (disconnect_) rule.insert(QStringLiteral("disconnect"), true);
     return rule;
@@ -341,8 +351,30 @@ int TdsPeer::attentions() const {
 
 QStringList TdsPeer::transactionRequests() const {
     QStringList result;
+    // The same event also records @@TRANCOUNT changes, which carry no request.
     for (const QJsonObject& e : entries(QStringLiteral("transaction")))
-        result.append(e.value(QStringLiteral("request")).toString());
+        if (e.contains(QStringLiteral("request")))
+            result.append(e.value(QStringLiteral("request")).toString());
+    return result;
+}
+
+QStringList TdsPeer::transactionEvents() const {
+    QStringList result;
+    for (const QJsonObject& e : entries(QStringLiteral("transaction")))
+        if (e.contains(QStringLiteral("what")))
+            result.append(QStringLiteral("%1 %2").arg(
+                e.value(QStringLiteral("what")).toString(),
+                QString::number(e.value(QStringLiteral("trancount")).toInt())));
+    return result;
+}
+
+QStringList TdsPeer::applockEvents() const {
+    QStringList result;
+    for (const QJsonObject& e : entries(QStringLiteral("applock")))
+        result.append(QStringList{e.value(QStringLiteral("what")).toString(),
+                                  e.value(QStringLiteral("database")).toString(),
+                                  e.value(QStringLiteral("resource")).toString()}
+                          .join(u' '));
     return result;
 }
 

@@ -91,11 +91,15 @@ class TdsReply {
     TdsReply& delay(int milliseconds);
     // Closes the connection instead of answering (after the delay, if any).
     TdsReply& disconnect();
+    // Inside a transaction the batch gets this error alone and none of its
+    // statements take effect; outside one the reply above is sent.
+    TdsReply& refuseInTransaction(int number, int severity, int state, const QString& message);
 
     QJsonObject toJson() const;
 
   private:
     QJsonArray items_;
+    QJsonObject refusal_;
     int delayMs_ = 0;
     bool disconnect_ = false;
 };
@@ -142,6 +146,11 @@ class TdsPeer {
     // "begin", "commit", "rollback": the driver's transaction requests, sent
     // when the program switches autocommit off and ends transactions.
     QStringList transactionRequests() const;
+    // Every change of a connection's @@TRANCOUNT, in order over all
+    // connections: "begin 1", "commit 0", "rollback 0" (what, then the count).
+    QStringList transactionEvents() const;
+    // "granted <database> <resource>", "refused ...", "released ...".
+    QStringList applockEvents() const;
     void clearJournal();
     // Waits until the journal holds at least count disconnects.
     bool waitForDisconnects(int count, int timeoutMs = 5000) const;
