@@ -1,11 +1,12 @@
 // The TDS peer against the real ODBC driver, through plain ODBC calls.
 #include <gtest/gtest.h>
-#include "platform/Odbc.h"
 
 #include <QElapsedTimer>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/Odbc.h"
 #include "tests/support/TdsPeer.h"
 
 using korvex::test::TdsColumn;
@@ -450,6 +451,82 @@ TEST_F(TdsPeerTest, TransactionRequestsAreAnswered) {
         << describe(odbc.dbcDiags()).toStdString();
     EXPECT_EQ(peer.transactionRequests(), (QStringList{"begin", "rollback", "commit"}));
     EXPECT_EQ(peer.batchesExceptDriver(), QStringList{"UPDATE t SET a = 1"});
+}
+
+TEST_F(TdsPeerTest, ConnectionsKeepTransactionsLocksAndRowCountsLikeTheServer) {
+    const QString lock =
+        "DECLARE @uitkomst int\r\nEXEC @uitkomst = [KORVEX_42].sys.sp_getapplock @Resource = "
+        "N'KorvexSQL script', @LockMode = 'Exclusive', @LockOwner = 'Session', @LockTimeout = "
+        "0\r\nSELECT @uitkomst\r\n";
+    const QString release =
+        "DECLARE @uitkomst int\r\nEXEC @uitkomst = [korvex_42].sys.sp_releaseapplock @Resource "
+        "= N'KorvexSQL script', @LockOwner = 'Session'\r\nSELECT @uitkomst\r\n";
+    const QString count = "SET NOCOUNT OFF\r\nSELECT @@TRANCOUNT\r\n";
+    peer.onBatch("FOUT", TdsReply().error(50000, 16, 1, "Kapot"));
+    peer.onBatch("BUITEN", TdsReply().done(3).refuseInTransaction(
+                               226, 16, 1, "not allowed within multi-statement transaction"));
+    peer.onBatch("update stempel", TdsReply().done(1));
+    struct Step {
+        int connection;  // -1: the first connection goes away
+        QString batch;
+        SQLRETURN rc;
+        QString value;     // the first value of the reply, or the native error number
+        SQLLEN rows = -2;  // -2: not checked
+    };
+    const std::vector<Step> steps = {
+        {0, lock, SQL_SUCCESS, "0"},
+        {1, lock, SQL_SUCCESS, "-1"},
+        {-1, {}, SQL_SUCCESS, {}},
+        {1, lock, SQL_SUCCESS, "0"},
+        {1, "SET XACT_ABORT ON\r\nBEGIN TRANSACTION\r\n", SQL_NO_DATA, {}},
+        {1, count, SQL_SUCCESS, "1", 1},
+        {1, "FOUT", SQL_ERROR, "50000"},
+        {1, count, SQL_SUCCESS, "0"},
+        {1, "BUITEN", SQL_SUCCESS, {}, 3},
+        {1, "SET XACT_ABORT OFF BEGIN TRAN -- COMMIT\r\n", SQL_NO_DATA, {}},
+        {1, "BUITEN", SQL_ERROR, "226"},
+        {1, count, SQL_SUCCESS, "1"},
+        {1, "COMMIT TRANSACTION", SQL_NO_DATA, {}},
+        {1, "COMMIT TRANSACTION", SQL_ERROR, "3902"},
+        {1, "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION", SQL_NO_DATA, {}},
+        {1, "ROLLBACK", SQL_ERROR, "3903"},
+        {1, release, SQL_SUCCESS, "0"},
+        {1, release, SQL_ERROR, "1223"},
+        {1, "SET NOCOUNT ON", SQL_NO_DATA, {}},
+        {1, "update stempel", SQL_NO_DATA, {}, -1},
+        {1, "SET NOCOUNT OFF", SQL_NO_DATA, {}},
+        {1, "update stempel", SQL_SUCCESS, {}, 1},
+    };
+    std::vector<std::unique_ptr<Odbc>> odbc;
+    for (int i = 0; i < 2; ++i) {
+        odbc.push_back(std::make_unique<Odbc>());
+        connect(*odbc.back());
+    }
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.batch.toStdString());
+        if (s.connection < 0) {
+            odbc[0].reset();
+            ASSERT_TRUE(peer.waitForDisconnects(1));
+            continue;
+        }
+        Odbc& c = *odbc[s.connection];
+        EXPECT_EQ(c.exec(s.batch), s.rc) << describe(c.stmtDiags()).toStdString();
+        if (s.rc == SQL_ERROR) {
+            EXPECT_TRUE(hasDiag(c.stmtDiags(), s.value.toInt(), {}))
+                << describe(c.stmtDiags()).toStdString();
+        } else if (!s.value.isEmpty()) {
+            EXPECT_EQ(c.fetchAll(), (std::vector<QStringList>{{s.value}}));
+        }
+        SQLLEN rows = -2;
+        if (s.rows != -2) SQLRowCount(c.stmt(), &rows);
+        EXPECT_EQ(rows, s.rows);
+    }
+    const QString held = " KORVEX_42 KorvexSQL script";
+    EXPECT_EQ(peer.applockEvents(),
+              (QStringList{"granted" + held, "refused" + held, "granted" + held,
+                           "released korvex_42 KorvexSQL script"}));
+    EXPECT_EQ(peer.transactionEvents(),
+              (QStringList{"begin 1", "rollback 0", "begin 1", "commit 0"}));
 }
 
 TEST_F(TdsPeerTest, DisconnectsAreJournaled) {
