@@ -386,12 +386,17 @@ void TFKorvexFTP::VerbrekenClick() {
 
 void TFKorvexFTP::ScriptUitvoerenClick() {
     try {
-        const Uitvoering uitvoering =
-            sessie_.VoerUit(OverzichtBestanden->FileName(),
-                            [this](const QString& naam) { return vraagUitvoeren(naam); });
+        const Uitvoering uitvoering = sessie_.VoerUit(
+            OverzichtBestanden->FileName(),
+            [this](const QString& naam) { return vraagUitvoeren(naam); },
+            [this](const QString& naam, const QString& melding) {
+                return vraagZonderTransactie(naam, melding);
+            });
         if (uitvoering.verwijderd) OverzichtBestanden->Update();
-        if (uitvoering.uitkomst == Uitvoering::Uitkomst::Uitgevoerd) toonVersie(uitvoering.versie);
-        if (uitvoering.uitkomst == Uitvoering::Uitkomst::Mislukt) meldMislukt(uitvoering);
+        if (uitvoering.versieGelezen) toonVersie(uitvoering.versie);
+        if (uitvoering.uitkomst == Uitvoering::Uitkomst::Mislukt ||
+            uitvoering.uitkomst == Uitvoering::Uitkomst::Afgewezen)
+            meldMislukt(uitvoering);
         selecteerEersteLokaal();
     } catch (const std::exception& fout) {
         status(fout);
@@ -399,9 +404,20 @@ void TFKorvexFTP::ScriptUitvoerenClick() {
 }
 
 bool TFKorvexFTP::vraagUitvoeren(const QString& naam) {
+    return vraag(QStringLiteral("Wenst u het script ") + naam + QStringLiteral(" uit te voeren?"));
+}
+
+bool TFKorvexFTP::vraagZonderTransactie(const QString& naam, const QString& melding) {
+    return vraag(QStringLiteral("Het script ") + naam +
+                 QStringLiteral(" kan niet binnen een transactie worden uitgevoerd: ") + melding +
+                 QStringLiteral("\rWenst u het zonder transactie uit te voeren? Bij een fout "
+                                "blijft dan staan wat het script tot dan toe heeft gedaan."));
+}
+
+bool TFKorvexFTP::vraag(const QString& tekst) {
     SystemBoxRequest vraag;
     vraag.caption = QStringLiteral("Uitvoeren van een SQL script");
-    vraag.text = QStringLiteral("Wenst u het script ") + naam + QStringLiteral(" uit te voeren?");
+    vraag.text = tekst;
     vraag.buttons = BtnYes | BtnNo;
     vraag.icon = SystemIcon::Question;
     vraag.defaultButton = BtnNo;
@@ -413,10 +429,14 @@ void TFKorvexFTP::meldMislukt(const Uitvoering& uitvoering) {
     // The log memo lies under this modal window: the operator reads the
     // failure here first.
     status(uitvoering.fout);
-    if (context_.logboek) {
-        context_.logboek(uitvoering.fout);
-        context_.logboek(ScriptBestand::VoorLogboek(uitvoering.opdracht));
-    }
+    if (!context_.logboek) return;
+    context_.logboek(uitvoering.fout);
+    // Nothing was sent when another workstation came first.
+    if (uitvoering.uitkomst == Uitvoering::Uitkomst::Afgewezen) return;
+    context_.logboek(ScriptBestand::VoorLogboek(uitvoering.opdracht));
+    if (uitvoering.teruggedraaid)
+        context_.logboek(QStringLiteral(
+            "De wijzigingen van het script zijn teruggedraaid; de database is ongewijzigd."));
 }
 
 }  // namespace korvex::scripts

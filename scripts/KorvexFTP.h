@@ -105,6 +105,9 @@ class TFKorvexFTP : public QDialog {
     void toonLijst();
     void toonVersie(const DatabaseVersie& versie);
     bool vraagUitvoeren(const QString& naam);
+    bool vraagZonderTransactie(const QString& naam, const QString& melding);
+    // A question in the system box of the run, answered Yes or No.
+    bool vraag(const QString& tekst);
     void meldMislukt(const Uitvoering& uitvoering);
     void selecteerEersteLokaal();
     void zetBatchKnoppen(bool aan);

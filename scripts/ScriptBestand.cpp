@@ -154,7 +154,14 @@ QString ScriptBestand::NietVerzendbaar(const QString& tekst) {
     return {};
 }
 
-QString ScriptBestand::LosVraagteken(const QString& tekst) {
+namespace {
+
+// Walks the text as the server reads it and calls `code` for every character
+// outside strings, comments and bracketed names, with its line; stops when
+// `code` returns true. Returns the position it stopped at, or -1.
+// A template, so the call per character is inlined in a large script.
+template <typename Code>
+qsizetype ZoekInCode(const QString& tekst, const Code& code) {
     const char16_t* c = reinterpret_cast<const char16_t*>(tekst.utf16());
     const qsizetype n = tekst.size();
     qsizetype regel = 1;
@@ -184,27 +191,62 @@ QString ScriptBestand::LosVraagteken(const QString& tekst) {
                 i = sluitend(i, u']');
                 break;
             case u'-':
-                if (i + 1 < n && c[i + 1] == u'-')
+                if (i + 1 < n && c[i + 1] == u'-') {
                     while (i + 1 < n && c[i + 1] != u'\n') ++i;
+                    break;
+                }
+                if (code(i, regel)) return i;
                 break;
             case u'/':
                 if (i + 1 < n && c[i + 1] == u'*') {
                     for (i += 2; i < n && !(c[i] == u'*' && i + 1 < n && c[i + 1] == u'/'); ++i)
                         if (c[i] == u'\n') ++regel;
                     ++i;
+                    break;
                 }
+                if (code(i, regel)) return i;
                 break;
-            case u'?':
-                return QStringLiteral(
-                           "Het script bevat op regel %1 een vraagteken buiten een tekst, "
-                           "opmerking of naam tussen haken. De ODBC-driver houdt dat voor een "
-                           "parameter en verstuurt het script niet; het is niet uitgevoerd.")
-                    .arg(regel);
             default:
+                if (code(i, regel)) return i;
                 break;
         }
     }
-    return {};
+    return -1;
+}
+
+bool IsWoordteken(QChar c) {
+    return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$';
+}
+
+}  // namespace
+
+QString ScriptBestand::LosVraagteken(const QString& tekst) {
+    qsizetype gevonden = 0;
+    if (ZoekInCode(tekst, [&](qsizetype i, qsizetype regel) {
+            gevonden = regel;
+            return tekst[i] == u'?';
+        }) < 0)
+        return {};
+    return QStringLiteral(
+               "Het script bevat op regel %1 een vraagteken buiten een tekst, "
+               "opmerking of naam tussen haken. De ODBC-driver houdt dat voor een "
+               "parameter en verstuurt het script niet; het is niet uitgevoerd.")
+        .arg(gevonden);
+}
+
+bool ScriptBestand::EigenTransactieEinde(const QString& tekst) {
+    return ZoekInCode(tekst, [&](qsizetype i, qsizetype) {
+               if (i > 0 && IsWoordteken(tekst[i - 1])) return false;
+               for (const QLatin1StringView woord : {QLatin1StringView("COMMIT"),
+                                                     QLatin1StringView("ROLLBACK")}) {
+                   const qsizetype eind = i + woord.size();
+                   if (QStringView(tekst).mid(i, woord.size()).compare(woord, Qt::CaseInsensitive) ==
+                           0 &&
+                       (eind >= tekst.size() || !IsWoordteken(tekst[eind])))
+                       return true;
+               }
+               return false;
+           }) >= 0;
 }
 
 QString ScriptBestand::VoorLogboek(const QString& tekst) {

@@ -43,6 +43,10 @@ class ScriptBestand {
     // why. Empty when there is none, else the reason.
     static QString LosVraagteken(const QString& tekst);
 
+    // Whether the text ends a transaction itself: a COMMIT or ROLLBACK outside
+    // strings, comments and bracketed names.
+    static bool EigenTransactieEinde(const QString& tekst);
+
     // A command text as it goes into the log: whole up to the limit, else
     // its start and a line telling how much was left out.
     static QString VoorLogboek(const QString& tekst);

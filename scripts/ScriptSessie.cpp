@@ -9,7 +9,9 @@
 
 #include "Deployment.h"
 #include "database/access/Command.h"
+#include "database/access/Connection.h"
 #include "database/access/Query.h"
+#include "database/access/SqlError.h"
 #include "net/FtpClient.h"
 #include "platform/Bestand.h"
 #include "platform/KorvexError.h"
@@ -72,6 +74,7 @@ DatabaseVersie ScriptSessie::Openen() {
     // No value reads as the date-time origin, 30 December 1899.
     const QDate dag = moment.isValid() ? moment.date() : QDate(1899, 12, 30);
     versieSleutel_ = QString(versie).replace(u'.', u'-');
+    getoondeVersie_ = versie;
     return {versie, QString::asprintf("%02d-%02d-%04d", dag.day(), dag.month(), dag.year())};
 }
 
@@ -216,7 +219,8 @@ bool ScriptSessie::OphalenBatch(const QString& lokaleMap, const OphaalWaarnemer&
 }
 
 Uitvoering ScriptSessie::VoerUit(const QString& pad,
-                                 const std::function<bool(const QString&)>& bevestig) {
+                                 const std::function<bool(const QString&)>& bevestig,
+                                 const ZonderTransactieVraag& zonderTransactie) {
     if (pad.isEmpty()) throw KorvexError(QStringLiteral("Er is geen script gekozen."));
     const QString naam = QFileInfo(pad).fileName();
     std::optional<Sha512Teller> teller;
@@ -232,37 +236,194 @@ Uitvoering ScriptSessie::VoerUit(const QString& pad,
                               .arg(naam));
     Uitvoering uitkomst;
     if (!bevestig(naam)) return uitkomst;
+    Sluiten();
     try {
-        voerUitEnStempel(pad, std::move(tekst), uitkomst);
-        uitkomst.uitkomst = Uitvoering::Uitkomst::Uitgevoerd;
+        if (voerUitOnderSlot(naam, std::move(tekst), zonderTransactie, uitkomst)) {
+            QFile::remove(pad);
+            if (!server_.sleutel.isEmpty()) QFile::remove(ScriptHandtekening::Pad(pad));
+            uitkomst.verwijderd = true;
+            uitkomst.versie = Openen();
+            uitkomst.versieGelezen = true;
+            uitkomst.uitkomst = Uitvoering::Uitkomst::Uitgevoerd;
+        }
     } catch (const std::exception& fout) {
         uitkomst.uitkomst = Uitvoering::Uitkomst::Mislukt;
         uitkomst.fout = foutTekst(fout);
         // An error without text still tells the operator something failed.
         if (Tekst::trimmed(uitkomst.fout).isEmpty())
             uitkomst.fout = QStringLiteral("Het script %1 is mislukt.").arg(naam);
-        uitkomst.opdracht = opdracht_.commandText;
     }
     return uitkomst;
 }
 
-void ScriptSessie::voerUitEnStempel(const QString& pad, QString tekst, Uitvoering& uitkomst) {
-    Sluiten();
-    opdracht_.commandText = std::move(tekst);
+QString ScriptSessie::SlotOpdracht(const QString& database, bool nemen) {
+    const QString plaats = QStringLiteral("EXEC @uitkomst = [") +
+                           QString(database).replace(u']', QStringLiteral("]]")) +
+                           QStringLiteral("].sys.");
+    return Tekst::sqlBatch(
+        {QStringLiteral("DECLARE @uitkomst int"),
+         plaats + (nemen ? QStringLiteral("sp_getapplock @Resource = N'KorvexSQL script', "
+                                          "@LockMode = 'Exclusive', @LockOwner = 'Session', "
+                                          "@LockTimeout = 0")
+                         : QStringLiteral("sp_releaseapplock @Resource = N'KorvexSQL script', "
+                                          "@LockOwner = 'Session'")),
+         QStringLiteral("SELECT @uitkomst")});
+}
+
+bool ScriptSessie::voerUitOnderSlot(const QString& naam, QString tekst,
+                                    const ZonderTransactieVraag& zonderTransactie,
+                                    Uitvoering& uitkomst) {
+    // A failure reports the command text it happened in.
+    uitkomst.opdracht = tekst;
     // The driver's own word for an empty text says nothing to an operator.
-    if (opdracht_.commandText.isEmpty())
+    if (tekst.isEmpty())
         throw KorvexError(QStringLiteral("Het script is leeg; er is niets uitgevoerd."));
-    QString weigering = ScriptBestand::NietVerzendbaar(opdracht_.commandText);
-    if (weigering.isEmpty()) weigering = ScriptBestand::LosVraagteken(opdracht_.commandText);
+    QString weigering = ScriptBestand::NietVerzendbaar(tekst);
+    if (weigering.isEmpty()) weigering = ScriptBestand::LosVraagteken(tekst);
     if (!weigering.isEmpty()) throw KorvexError(weigering);
-    opdracht_.execute();
-    opdracht_.commandText =
-        ScriptBestand::StempelOpdracht(ScriptBestand::Versie(QFileInfo(pad).fileName()));
-    opdracht_.execute();
-    QFile::remove(pad);
-    if (!server_.sleutel.isEmpty()) QFile::remove(ScriptHandtekening::Pad(pad));
-    uitkomst.verwijderd = true;
-    uitkomst.versie = Openen();
+
+    db::Connection& verbinding = opdracht_.connection();
+    verbinding.open();
+    const QString database = verbinding.values().catalog;
+    db::Command besturing(verbinding);
+    besturing.commandTimeout = opdracht_.commandTimeout;
+    const auto stuur = [&](const QString& sql) {
+        besturing.commandText = uitkomst.opdracht = sql;
+        besturing.execute();
+    };
+
+    // One workstation at a time: the lock lives in the company database
+    // itself, so a USE in a script cannot move it.
+    besturing.commandText = uitkomst.opdracht = SlotOpdracht(database, true);
+    const qint64 slot = besturing.executeInteger();
+    if (slot == -1) {
+        uitkomst.uitkomst = Uitvoering::Uitkomst::Afgewezen;
+        uitkomst.fout = QStringLiteral(
+            "Op een andere werkplek wordt al een script op deze "
+            "database uitgevoerd; probeer het later opnieuw.");
+        return false;
+    }
+    if (slot != 0 && slot != 1)
+        throw KorvexError(QStringLiteral("De database kon niet voor het script worden "
+                                         "vergrendeld: sp_getapplock gaf %1.")
+                              .arg(slot));
+    bool xactAbort = false;
+    // However the run ends, the connection is left as it was and the lock goes.
+    struct Afronding {
+        std::function<void()> doe;
+        ~Afronding() { doe(); }
+    } afronding{[&] {
+        if (!verbinding.isOpen()) return;
+        db::Command laatste(verbinding);
+        for (const QString& sql : {xactAbort ? QStringLiteral("SET XACT_ABORT OFF\r\n") : QString(),
+                                   SlotOpdracht(database, false)}) {
+            if (sql.isEmpty()) continue;
+            laatste.commandText = sql;
+            try {
+                laatste.execute();
+            } catch (const std::exception&) {
+                // The server releases a session's lock when the session ends.
+            }
+        }
+    }};
+
+    // Another workstation may have run this script since the caption was read.
+    uitkomst.opdracht = versieVraag_.sql;
+    versieVraag_.open();
+    const QString nu = versieVraag_.fieldText(QStringLiteral("dat_versie"));
+    Sluiten();
+    if (nu != getoondeVersie_) {
+        uitkomst.versie = Openen();
+        uitkomst.versieGelezen = true;
+        uitkomst.uitkomst = Uitvoering::Uitkomst::Afgewezen;
+        uitkomst.fout = QStringLiteral(
+                            "De database is intussen op een andere werkplek bijgewerkt "
+                            "naar versie ") +
+                        nu + QStringLiteral("; er is niets uitgevoerd.");
+        return false;
+    }
+
+    opdracht_.commandText = std::move(tekst);
+    const QString& script = opdracht_.commandText;
+    const auto voerScriptUit = [&] {
+        opdracht_.commandText = uitkomst.opdracht = script;
+        opdracht_.execute();
+    };
+    const QString stempel = ScriptBestand::StempelOpdracht(ScriptBestand::Versie(naam));
+    const auto stempelen = [&] {
+        opdracht_.commandText = uitkomst.opdracht = stempel;
+        opdracht_.execute();
+        if (opdracht_.rowsAffected == 0)
+            throw KorvexError(
+                QStringLiteral("De versie is niet vastgelegd: de tabel "
+                               "DatabaseInstellingen heeft geen rij met dat_id 1."));
+    };
+    // Whether the rollback after a failure was confirmed; unset until tried.
+    std::optional<bool> teruggedraaid;
+    const auto terugdraaien = [&] {
+        if (teruggedraaid) return;
+        teruggedraaid = false;
+        if (!verbinding.isOpen()) return;
+        // Undoing takes about as long as doing: a limit of its own.
+        db::Command terug(verbinding);
+        terug.commandTimeout = 600;
+        terug.commandText = QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION\r\n");
+        try {
+            terug.execute();
+            teruggedraaid = verbinding.isOpen();
+        } catch (const std::exception&) {
+        }
+    };
+
+    bool inTransactie = true;
+    const QString scriptTekst = script;
+    try {
+        xactAbort = true;
+        stuur(QStringLiteral("SET XACT_ABORT ON\r\nBEGIN TRANSACTION\r\n"));
+        bool zonder = false;
+        try {
+            voerScriptUit();
+        } catch (const db::SqlError& fout) {
+            // Statements SQL Server runs only outside a transaction.
+            if (!(fout.hasNative(226) || fout.hasNative(574) || fout.hasNative(3021) ||
+                  fout.hasNative(15002)))
+                throw;
+            terugdraaien();
+            if (!*teruggedraaid || !zonderTransactie || !zonderTransactie(naam, fout.message()))
+                throw;
+            zonder = true;
+        }
+        if (zonder) {
+            // The operator chose it: without a transaction, a failure keeps
+            // what the script did until then.
+            inTransactie = false;
+            stuur(QStringLiteral("SET XACT_ABORT OFF\r\n"));
+            xactAbort = false;
+            voerScriptUit();
+            stuur(QStringLiteral("SET NOCOUNT OFF\r\n"));
+            stempelen();
+            return true;
+        }
+        // A script may leave NOCOUNT on, and the stamp's row count is read next.
+        besturing.commandText = uitkomst.opdracht =
+            QStringLiteral("SET NOCOUNT OFF\r\nSELECT @@TRANCOUNT\r\n");
+        const qint64 open = besturing.executeInteger();
+        if (open > 1) {
+            uitkomst.opdracht = scriptTekst;
+            throw KorvexError(QStringLiteral("Het script laat een transactie open."));
+        }
+        // 0: the script ended the transaction itself; its outcome is its own.
+        stempelen();
+        if (open == 1) stuur(QStringLiteral("COMMIT TRANSACTION\r\n"));
+        return true;
+    } catch (const std::exception&) {
+        if (inTransactie) {
+            terugdraaien();
+            uitkomst.teruggedraaid =
+                *teruggedraaid && !ScriptBestand::EigenTransactieEinde(scriptTekst);
+        }
+        throw;
+    }
 }
 
 }  // namespace korvex::scripts

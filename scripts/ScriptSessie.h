@@ -56,15 +56,22 @@ struct OphaalWaarnemer {
 
 // How a run of one script ended.
 struct Uitvoering {
-    enum class Uitkomst { NietGevraagd, Uitgevoerd, Mislukt };
+    // Afgewezen: nothing of the script was sent (another workstation holds the
+    // lock or changed the version); one message, no command text.
+    enum class Uitkomst { NietGevraagd, Uitgevoerd, Mislukt, Afgewezen };
     Uitkomst uitkomst = Uitkomst::NietGevraagd;
     // The file went: the local list must be read afresh.
     bool verwijderd = false;
-    // The version read back after the stamp.
+    // The version read back (after the stamp, or when another workstation
+    // changed it); only when `versieGelezen`.
     DatabaseVersie versie;
+    bool versieGelezen = false;
     // After a failure: its text, never empty, and the command text that failed.
     QString fout;
     QString opdracht;
+    // The failed run's transaction was rolled back, and the script ended none
+    // of its own: the database is as it was.
+    bool teruggedraaid = false;
 };
 
 // The work of the script manager: the version key, what the script server
@@ -106,11 +113,21 @@ class ScriptSessie {
     // False when the connection was gone during the batch.
     bool OphalenBatch(const QString& lokaleMap, const OphaalWaarnemer& waarnemer);
 
+    // Asked when SQL Server refuses the script inside a transaction: the
+    // script's name and the server's message; true runs it without one.
+    using ZonderTransactieVraag = std::function<bool(const QString&, const QString&)>;
+
     // Reads the script at `pad` (and, with a key, checks its signature in the
-    // same reading), asks through `bevestig` (given the file name), then runs
-    // exactly what was read as one batch and stamps its version. Throws when
-    // there is nothing to ask about; a failure after the answer is returned.
-    Uitvoering VoerUit(const QString& pad, const std::function<bool(const QString&)>& bevestig);
+    // same reading), asks through `bevestig` (given the file name), then, on
+    // one workstation at a time under the database's application lock, runs
+    // exactly what was read as one batch and stamps its version in one
+    // transaction: whole or not at all. Throws when there is nothing to ask
+    // about; a failure after the answer is returned.
+    Uitvoering VoerUit(const QString& pad, const std::function<bool(const QString&)>& bevestig,
+                       const ZonderTransactieVraag& zonderTransactie = {});
+
+    // The batch that takes (or releases) the script lock in `database`.
+    static QString SlotOpdracht(const QString& database, bool nemen);
 
     static constexpr int PassenPerBatch = 5;
 
@@ -119,7 +136,9 @@ class ScriptSessie {
     // Fetches the signature file of `naam` and keeps it beside the script at
     // `pad` only when the pair verifies; throws otherwise.
     void haalHandtekeningOp(const QString& naam, const QString& pad, const QString& scriptPad);
-    void voerUitEnStempel(const QString& pad, QString tekst, Uitvoering& uitkomst);
+    // True when the script ran and was stamped.
+    bool voerUitOnderSlot(const QString& naam, QString tekst,
+                          const ZonderTransactieVraag& zonderTransactie, Uitvoering& uitkomst);
 
     Platform& platform_;
     ScriptServer server_;
@@ -127,6 +146,8 @@ class ScriptSessie {
     db::Query& versieVraag_;
     db::Command& opdracht_;
     QString versieSleutel_;
+    // The version as the caption shows it.
+    QString getoondeVersie_;
     QStringList aangeboden_;
     // Names whose fetch failed: not offered again in this session.
     QSet<QString> mislukt_;

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include "database/access/SqlError.h"
 #include "platform/KorvexError.h"
 
 namespace korvex::db {
@@ -55,7 +56,18 @@ QString Diagnostics::message(const QList<Record>& records, const QString& fallba
 void Diagnostics::check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle,
                         const QString& fallback) {
     if (succeeded(rc) || rc == SQL_NO_DATA) return;
-    throw KorvexError(message(read(handleType, handle), fallback));
+    raise(handleType, handle, fallback);
+}
+
+void Diagnostics::raise(SQLSMALLINT handleType, SQLHANDLE handle, const QString& fallback) {
+    const QList<Record> records = read(handleType, handle);
+    QList<int> numbers;
+    QStringList states;
+    for (const Record& record : records) {
+        if (record.nativeError != 0) numbers.append(record.nativeError);
+        states.append(record.state);
+    }
+    throw SqlError(message(records, fallback), numbers, states);
 }
 
 }  // namespace korvex::db

@@ -21,9 +21,12 @@ class Diagnostics {
     // then the driver's own; duplicates once; joined by line breaks.
     static QString message(const QList<Record>& records, const QString& fallback);
     static QString stripPrefixes(const QString& text);
-    // Throws KorvexError with the handle's message when rc is a failure.
+    // Throws SqlError with the handle's message when rc is a failure.
     static void check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle,
                       const QString& fallback);
+    // The handle's records as an error: its message, numbers and states.
+    [[noreturn]] static void raise(SQLSMALLINT handleType, SQLHANDLE handle,
+                                   const QString& fallback);
     static bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 };
 

@@ -1,10 +1,10 @@
 #include "database/access/Statement.h"
 
+#include <limits>
+
 #include "database/access/Connection.h"
 #include "database/access/Diagnostics.h"
 #include "platform/KorvexError.h"
-
-#include <limits>
 
 namespace korvex::db {
 
@@ -27,7 +27,7 @@ void Statement::check(SQLRETURN rc, const QString& fallback) const {
 }
 
 void Statement::throwFor(SQLHSTMT stmt, const QString& fallback) {
-    throw KorvexError(Diagnostics::message(Diagnostics::read(SQL_HANDLE_STMT, stmt), fallback));
+    Diagnostics::raise(SQL_HANDLE_STMT, stmt, fallback);
 }
 
 bool Statement::execute(const QString& text, int timeoutSeconds) {
@@ -46,6 +46,12 @@ bool Statement::execute(const QString& text, int timeoutSeconds) {
     check(rc, QStringLiteral("De opdracht is mislukt"));
     // SQL_NO_DATA: a statement without any result, such as CREATE DATABASE.
     return rc != SQL_NO_DATA;
+}
+
+qint64 Statement::rowCount() const {
+    SQLLEN rows = -1;
+    if (!Diagnostics::succeeded(SQLRowCount(stmt_, &rows))) return -1;
+    return qint64(rows);
 }
 
 bool Statement::nextResult() {

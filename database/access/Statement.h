@@ -21,6 +21,9 @@ class Statement {
     bool execute(const QString& text, int timeoutSeconds);
     // Moves to the next result; false when there is none. Throws on failure.
     bool nextResult();
+    // The rows the current result changed, as the server counted them; -1
+    // when it gave no count (NOCOUNT, or a result set).
+    qint64 rowCount() const;
     // Throws the statement's diagnostics unless rc succeeded.
     void check(SQLRETURN rc, const QString& fallback) const;
     SQLHSTMT handle() const { return stmt_; }

@@ -6,6 +6,19 @@ namespace {
 const QString stempel313 =
     "update DatabaseInstellingen set dat_datum=getdate(), dat_versie='3.1.3' where dat_id=1";
 const QString versieVraag = "select * from DatabaseInstellingen\r\nwhere dat_id=1\r\n";
+// The batches around a script: its lock, its transaction and its stamp's check.
+const QString slot =
+    "DECLARE @uitkomst int\r\nEXEC @uitkomst = [KORVEX_42].sys.sp_getapplock @Resource = "
+    "N'KorvexSQL script', @LockMode = 'Exclusive', @LockOwner = 'Session', @LockTimeout = 0\r\n"
+    "SELECT @uitkomst\r\n";
+const QString vrij =
+    "DECLARE @uitkomst int\r\nEXEC @uitkomst = [KORVEX_42].sys.sp_releaseapplock @Resource = "
+    "N'KorvexSQL script', @LockOwner = 'Session'\r\nSELECT @uitkomst\r\n";
+const QString begin = "SET XACT_ABORT ON\r\nBEGIN TRANSACTION\r\n";
+const QString telling = "SET NOCOUNT OFF\r\nSELECT @@TRANCOUNT\r\n";
+const QString commit = "COMMIT TRANSACTION\r\n";
+const QString terug = "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION\r\n";
+const QString xoff = "SET XACT_ABORT OFF\r\n";
 
 // A session with the given local scripts; `bevestig` answers the question
 // and records the name it was asked about.
@@ -37,63 +50,142 @@ TEST_F(Uitvoeren, JaRunsTheScriptAsOneBatchStampsDeletesAndReadsTheVersionBack) 
         "insert t values ('\xE9\x80 ?') -- waarom?\n"
         "/* :naam ? */ select [kolom?], ':naam' from t";
     Met({{"3-1-3.sql", ansi}, {"3-1-4.sql", "\xEF\xBB\xBFselect '\xC3\xA9\xE2\x82\xAC'\r\n"}});
-    Versie("3.1.3", QDateTime(QDate(2026, 12, 9), QTime(12, 0)));
     const scripts::Uitvoering u = Voer("3-1-3.sql");
     EXPECT_EQ(gevraagdNaar, QStringList({"3-1-3.sql"}));
     EXPECT_EQ(u.uitkomst, Uitkomst::Uitgevoerd);
     EXPECT_TRUE(u.verwijderd);
+    // Under the lock, in one transaction, the version read again before and after.
     EXPECT_EQ(
         Verzonden(),
-        QStringList({QString("create table t (a varchar(9))\r\nGO\r\ninsert t values ('") +
+        QStringList({slot, versieVraag, begin,
+                     QString("create table t (a varchar(9))\r\nGO\r\ninsert t values ('") +
                          QChar(0xE9) + QChar(0x20AC) +
                          " ?') -- waarom?\r\n/* :naam ? */ select [kolom?], ':naam' from t\r\n",
-                     stempel313, versieVraag}));
+                     telling, stempel313, commit, xoff, vrij, versieVraag}));
+    EXPECT_EQ(db.transactionEvents(), QStringList({"begin 1", "commit 0"}));
+    EXPECT_EQ(db.applockEvents(), QStringList({"granted KORVEX_42 KorvexSQL script",
+                                               "released KORVEX_42 KorvexSQL script"}));
     EXPECT_FALSE(QFile::exists(Lokaal("3-1-3.sql")));
-    EXPECT_EQ(u.versie.versie, "3.1.3");
-    EXPECT_EQ(u.versie.datum, "09-12-2026");
-    EXPECT_EQ(S().VersieSleutel(), "3-1-3");
+    EXPECT_TRUE(u.versieGelezen);
+    EXPECT_EQ(u.versie.datum, "21-08-2013");
 
     // The next one, from a UTF-8 file.
     db.clearJournal();
     EXPECT_EQ(Voer("3-1-4.sql").uitkomst, Uitkomst::Uitgevoerd);
-    ASSERT_FALSE(Verzonden().isEmpty());
-    EXPECT_EQ(Verzonden().first(), QString("select '") + QChar(0xE9) + QChar(0x20AC) + "'\r\n");
+    ASSERT_EQ(Verzonden().size(), 10);
+    EXPECT_EQ(Verzonden()[3], QString("select '") + QChar(0xE9) + QChar(0x20AC) + "'\r\n");
     EXPECT_EQ(
-        Verzonden()[1],
+        Verzonden()[5],
         "update DatabaseInstellingen set dat_datum=getdate(), dat_versie='3.1.4' where dat_id=1");
 }
 
-TEST_F(Uitvoeren, FailuresReturnTheTextAndTheCommandAndNothingIsStamped) {
+TEST_F(Uitvoeren, EveryOutcomeLeavesTheDatabaseWholeAndSaysWhatHappened) {
     struct Geval {
         const char* wat;
         QByteArray inhoud;
         std::function<void(TdsPeer&)> regel;
-        QStringList verzonden;  // what reached the server
-        QStringList logboek;    // the failure's text and its command
+        QStringList verzonden;  // what reached the server, in order
+        Uitkomst uitkomst;
+        QStringList melding;  // the failure's text and its command, if any
+        bool teruggedraaid = false;
+        int zonderTransactie = -1;  // the answer to that question: -1 none asked, 0 No, 1 Yes
     };
     const QString script = "update x set y = 1\r\n";
+    const QString geenRij =
+        "De versie is niet vastgelegd: de tabel DatabaseInstellingen heeft geen rij met dat_id 1.";
+    const QString alter = "ALTER DATABASE KORVEX_42 SET RECOVERY SIMPLE\r\n";
+    const QString weigering =
+        "ALTER DATABASE statement not allowed within multi-statement transaction.";
+    const auto stempelRijen = [](qint64 n) {
+        return [n](TdsPeer& p) { p.onBatch("update DatabaseInstellingen", TdsReply().done(n)); };
+    };
+    const auto faalt = [](TdsPeer& p) {
+        p.onBatch("update x", TdsReply().done(3).error(208, 16, 1, "Invalid object name 'x'."));
+    };
+    const auto geweigerd = [&](TdsPeer& p) {
+        p.onBatch("ALTER DATABASE", TdsReply().done().refuseInTransaction(226, 16, 1, weigering));
+        p.onBatch("update DatabaseInstellingen", TdsReply().done(1));
+    };
     QByteArray binair;
     for (int i = 0; i < 4096; ++i) binair += char((i * 7 + 3) % 256);
+    const QStringList gestempeld = {telling, stempel313, commit, xoff, vrij, versieVraag};
     const std::vector<Geval> gevallen = {
-        {"the script fails",
-         "update x set y = 1",
-         [](TdsPeer& p) {
-             p.onBatch("update x", TdsReply().error(208, 16, 1, "Invalid object name 'x'."));
-         },
-         {script},
-         {"Invalid object name 'x'.", script}},
+        {"a statement fails half-way",
+         script.toUtf8(),
+         faalt,
+         {slot, versieVraag, begin, script, terug, xoff, vrij},
+         Uitkomst::Mislukt,
+         {"Invalid object name 'x'.", script},
+         true},
+        {"the time-out",
+         script.toUtf8(),
+         [](TdsPeer& p) { p.onBatch("update x", TdsReply().delay(4000)); },
+         {slot, versieVraag, begin, script, terug, xoff, vrij},
+         Uitkomst::Mislukt,
+         {},
+         true},
+        {"the stamp changes no row",
+         script.toUtf8(),
+         stempelRijen(0),
+         {slot, versieVraag, begin, script, telling, stempel313, terug, xoff, vrij},
+         Uitkomst::Mislukt,
+         {geenRij, stempel313},
+         true},
         {"the stamp fails",
-         "update x set y = 1",
+         script.toUtf8(),
          [](TdsPeer& p) {
              p.onBatch("update DatabaseInstellingen",
                        TdsReply().error(8152, 16, 14, "String or binary data would be truncated."));
          },
-         {script, stempel313},
-         {"String or binary data would be truncated.", stempel313}},
+         {slot, versieVraag, begin, script, telling, stempel313, terug, xoff, vrij},
+         Uitkomst::Mislukt,
+         {"String or binary data would be truncated.", stempel313},
+         true},
+        {"NOCOUNT left on", "SET NOCOUNT ON\r\n" + script.toUtf8(), stempelRijen(1),
+         QStringList{slot, versieVraag, begin, "SET NOCOUNT ON\r\n" + script} + gestempeld,
+         Uitkomst::Uitgevoerd},
+        {"its own COMMIT",
+         script.toUtf8() + "COMMIT",
+         stempelRijen(1),
+         {slot, versieVraag, begin, script + "COMMIT\r\n", telling, stempel313, xoff, vrij,
+          versieVraag},
+         Uitkomst::Uitgevoerd},
+        {"its own COMMIT, then the stamp changes no row",
+         script.toUtf8() + "commit tran",
+         stempelRijen(0),
+         {slot, versieVraag, begin, script + "commit tran\r\n", telling, stempel313, terug, xoff,
+          vrij},
+         Uitkomst::Mislukt,
+         {geenRij, stempel313}},
+        {"a transaction left open",
+         "BEGIN TRANSACTION\r\n" + script.toUtf8(),
+         nullptr,
+         {slot, versieVraag, begin, "BEGIN TRANSACTION\r\n" + script, telling, terug, xoff, vrij},
+         Uitkomst::Mislukt,
+         {"Het script laat een transactie open.", "BEGIN TRANSACTION\r\n" + script},
+         true},
+        {"refused in a transaction, No",
+         alter.toUtf8(),
+         geweigerd,
+         {slot, versieVraag, begin, alter, terug, xoff, vrij},
+         Uitkomst::Mislukt,
+         {weigering, alter},
+         true,
+         0},
+        {"refused in a transaction, Yes",
+         alter.toUtf8(),
+         geweigerd,
+         {slot, versieVraag, begin, alter, terug, xoff, alter, "SET NOCOUNT OFF\r\n", stempel313,
+          vrij, versieVraag},
+         Uitkomst::Uitgevoerd,
+         {},
+         false,
+         1},
         {"a bare question mark",
          "select ?",
          nullptr,
          {},
+         Uitkomst::Mislukt,
          {"Het script bevat op regel 1 een vraagteken buiten een tekst, opmerking of naam tussen "
           "haken. De ODBC-driver houdt dat voor een parameter en verstuurt het script niet; het is "
           "niet uitgevoerd.",
@@ -102,29 +194,73 @@ TEST_F(Uitvoeren, FailuresReturnTheTextAndTheCommandAndNothingIsStamped) {
          QByteArray("select 1\nselect '\0'", 19),
          nullptr,
          {},
+         Uitkomst::Mislukt,
          {"Het script bevat op regel 2 een NUL-teken of een half UTF-16-tekenpaar. De verbinding "
           "zou het script daar afbreken; het is niet uitgevoerd.",
           QString("select 1\r\nselect '") + QChar(0) + "'\r\n"}},
-        {"empty", {}, nullptr, {}, {"Het script is leeg; er is niets uitgevoerd.", ""}},
-        {"binary", binair, nullptr, {}, {}},
+        {"empty",
+         {},
+         nullptr,
+         {},
+         Uitkomst::Mislukt,
+         {"Het script is leeg; er is niets uitgevoerd.", ""}},
+        {"binary", binair, nullptr, {}, Uitkomst::Mislukt, {}},
     };
     for (const Geval& g : gevallen) {
         SCOPED_TRACE(g.wat);
         Versie("3.1.2", QDateTime(QDate(2013, 8, 21), QTime(10, 11, 12)));
         if (g.regel) g.regel(db);
         Met({{"3-1-3.sql", g.inhoud}});
-        const scripts::Uitvoering u = Voer("3-1-3.sql");
-        EXPECT_EQ(u.uitkomst, Uitkomst::Mislukt);
+        delen->opdracht.commandTimeout = 2;
+        QStringList vragen;
+        const scripts::Uitvoering u = S().VoerUit(
+            Lokaal("3-1-3.sql"), [](const QString&) { return true; },
+            [&](const QString& naam, const QString& melding) {
+                vragen << naam + ": " + melding;
+                return g.zonderTransactie == 1;
+            });
+        EXPECT_EQ(u.uitkomst, g.uitkomst) << u.fout.toStdString();
         EXPECT_EQ(Verzonden(), g.verzonden);
-        if (g.logboek.isEmpty())
-            EXPECT_TRUE(u.fout.startsWith("Het script bevat op regel 3 een NUL-teken"))
-                << u.fout.toStdString();
-        else
-            EXPECT_EQ(QStringList({u.fout, u.opdracht}), g.logboek);
-        EXPECT_FALSE(u.verwijderd);
-        EXPECT_TRUE(QFile::exists(Lokaal("3-1-3.sql")));
-        EXPECT_EQ(S().VersieSleutel(), "3-1-2");
+        EXPECT_EQ(vragen,
+                  g.zonderTransactie < 0 ? QStringList() : QStringList("3-1-3.sql: " + weigering));
+        if (g.uitkomst == Uitkomst::Mislukt && g.melding.isEmpty())
+            EXPECT_FALSE(u.fout.isEmpty());
+        else if (g.uitkomst == Uitkomst::Mislukt)
+            EXPECT_EQ(QStringList({u.fout, u.opdracht}), g.melding);
+        EXPECT_EQ(u.teruggedraaid, g.teruggedraaid);
+        EXPECT_EQ(QFile::exists(Lokaal("3-1-3.sql")), g.uitkomst != Uitkomst::Uitgevoerd);
     }
+}
+
+TEST_F(Uitvoeren, AnotherWorkstationFirstMeansNothingIsSent) {
+    // Its lock, on a connection of its own.
+    Met({{"3-1-3.sql", "update x set y = 1"}});
+    db::Connection ander{QStringLiteral(KORVEX_ODBC_DRIVER)};
+    ander.setValues({db.server(), "sa", "geheim", "KORVEX_42"});
+    db::Command neem{ander};
+    neem.commandText = slot;
+    ASSERT_EQ(neem.executeInteger(), 0);
+    db.clearJournal();
+    scripts::Uitvoering u = Voer("3-1-3.sql");
+    EXPECT_EQ(u.uitkomst, Uitkomst::Afgewezen);
+    EXPECT_EQ(u.fout,
+              "Op een andere werkplek wordt al een script op deze database uitgevoerd; "
+              "probeer het later opnieuw.");
+    EXPECT_EQ(Verzonden(), QStringList({slot}));
+    ander.close();
+
+    // Its run, since this window read the version.
+    Versie("3.1.3", QDateTime(QDate(2026, 12, 9), QTime(12, 0)));
+    db.clearJournal();
+    u = Voer("3-1-3.sql");
+    EXPECT_EQ(u.uitkomst, Uitkomst::Afgewezen);
+    EXPECT_EQ(u.fout,
+              "De database is intussen op een andere werkplek bijgewerkt naar versie 3.1.3; "
+              "er is niets uitgevoerd.");
+    EXPECT_EQ(Verzonden(), QStringList({slot, versieVraag, versieVraag, vrij}));
+    EXPECT_TRUE(u.versieGelezen);
+    EXPECT_EQ(u.versie.versie, "3.1.3");
+    EXPECT_TRUE(QFile::exists(Lokaal("3-1-3.sql")));
 }
 
 TEST_F(Uitvoeren, NeeSendsNothingAndAnUnreadableChoiceIsNotAsked) {
@@ -192,8 +328,10 @@ TEST_F(Uitvoeren, WithAKeyOnlyTheMakersUnchangedScriptRunsAndExactlyAsChecked) {
                                      : "Het script " + g.naam +
                                            " draagt geen geldige handtekening van de maker en "
                                            "wordt niet uitgevoerd.");
-        EXPECT_EQ(Verzonden(),
-                  g.uitgevoerd ? QStringList({script, stempel313, versieVraag}) : QStringList());
+        EXPECT_EQ(Verzonden(), g.uitgevoerd
+                                   ? QStringList({slot, versieVraag, begin, script, telling,
+                                                  stempel313, commit, xoff, vrij, versieVraag})
+                                   : QStringList());
         EXPECT_EQ(gevraagdNaar.size(), g.uitgevoerd ? 1 : 0);
         // Deleted with its script, or both kept as they were.
         EXPECT_EQ(Lees(Lokaal(g.naam)), g.uitgevoerd ? "<missing>" : g.inhoud);
@@ -205,7 +343,7 @@ TEST_F(Uitvoeren, WithAKeyOnlyTheMakersUnchangedScriptRunsAndExactlyAsChecked) {
 // The window's part: the question, and where each outcome shows.
 TEST_F(ScriptBeheer, RunAsksInASystemBoxAndShowsEachOutcomeInItsPlace) {
     Schrijf(Lokaal("3-1-3.sql"), "update x set y = 1");
-    Schrijf(Lokaal("3-1-4.sql"), "select 2");
+    Schrijf(Lokaal("3-1-4.sql"), "ALTER DATABASE KORVEX_42 SET RECOVERY SIMPLE");
     Open();
     venster->OverzichtBestanden->setCurrentRow(0);
     EXPECT_FALSE(venster->ScriptUitvoeren->isEnabled());
@@ -227,27 +365,64 @@ TEST_F(ScriptBeheer, RunAsksInASystemBoxAndShowsEachOutcomeInItsPlace) {
     EXPECT_FALSE(vraag.system.withOwner);
     EXPECT_EQ(venster->OverzichtBestanden->currentRow(), 0);
 
-    // A failure: in the status bar and twice in the log, the caption as it was.
+    // A failure: in the status bar and in the log with its command and the
+    // rollback, the caption as it was.
+    const QString teruggedraaid =
+        "De wijzigingen van het script zijn teruggedraaid; de database is ongewijzigd.";
     db.onBatch("update x", TdsReply().error(208, 16, 1, "Invalid object name 'x'."));
     platform.answer(DialogResult::Yes);
     venster->ScriptUitvoerenClick();
     EXPECT_EQ(Status(), "Invalid object name 'x'.");
-    EXPECT_EQ(logboek, QStringList({"Invalid object name 'x'.", "update x set y = 1\r\n"}));
+    EXPECT_EQ(logboek,
+              QStringList({"Invalid object name 'x'.", "update x set y = 1\r\n", teruggedraaid}));
     EXPECT_EQ(venster->windowTitle(), "Zelvo Korvex SQL script beheerder - v3.1.2 - 21-08-2013");
     EXPECT_EQ(LokaleLijst(), QStringList({"3-1-3.sql", "3-1-4.sql"}));
 
-    // Success: the list without it, the next selected, the new caption.
-    QFile::remove(Lokaal("3-1-3.sql"));
+    // Refused inside a transaction: asked like the run, No is a rolled-back failure.
+    db.onBatch("ALTER DATABASE", TdsReply().refuseInTransaction(226, 16, 1, "Niet hier."));
+    venster->OverzichtBestanden->setCurrentRow(1);
+    platform.answer(DialogResult::Yes);
+    platform.answer(DialogResult::No);
+    logboek.clear();
+    venster->ScriptUitvoerenClick();
+    ASSERT_EQ(platform.dialogs.size(), 4u);
+    const ShownDialog& zonder = platform.dialogs[3];
+    EXPECT_EQ(zonder.caption, "Uitvoeren van een SQL script");
+    EXPECT_EQ(zonder.text,
+              "Het script 3-1-4.sql kan niet binnen een transactie worden "
+              "uitgevoerd: Niet hier.\rWenst u het zonder transactie uit te voeren? Bij "
+              "een fout blijft dan staan wat het script tot dan toe heeft gedaan.");
+    EXPECT_EQ(zonder.system.buttons, unsigned(BtnYes | BtnNo));
+    EXPECT_EQ(zonder.system.defaultButton, BtnNo);
+    EXPECT_EQ(zonder.system.icon, SystemIcon::Question);
+    EXPECT_FALSE(zonder.system.withOwner);
+    EXPECT_EQ(logboek,
+              QStringList({"Niet hier.", "ALTER DATABASE KORVEX_42 SET RECOVERY SIMPLE\r\n",
+                           teruggedraaid}));
+
+    // Another workstation ran a script meanwhile: one entry, the new caption.
+    Versie("3.1.4", QDateTime(QDate(2026, 12, 9), QTime(12, 0)));
+    venster->OverzichtBestanden->setCurrentRow(0);
+    logboek.clear();
+    platform.answer(DialogResult::Yes);
+    venster->ScriptUitvoerenClick();
+    const QString bijgewerkt =
+        "De database is intussen op een andere werkplek bijgewerkt naar versie 3.1.4; er is niets "
+        "uitgevoerd.";
+    EXPECT_EQ(Status(), bijgewerkt);
+    EXPECT_EQ(logboek, QStringList({bijgewerkt}));
+    EXPECT_EQ(venster->windowTitle(), "Zelvo Korvex SQL script beheerder - v3.1.4 - 09-12-2026");
+    EXPECT_EQ(venster->VersieSleutel(), "3-1-4");
+
+    // Success: the list without it.
+    QFile::remove(Lokaal("3-1-4.sql"));
     venster->OverzichtBestanden->Update();
     venster->OverzichtBestanden->setCurrentRow(0);
-    Versie("3.1.4", QDateTime(QDate(2026, 12, 9), QTime(12, 0)));
     logboek.clear();
     platform.answer(DialogResult::Yes);
     venster->ScriptUitvoerenClick();
     EXPECT_TRUE(logboek.isEmpty());
     EXPECT_TRUE(LokaleLijst().isEmpty());
-    EXPECT_EQ(venster->windowTitle(), "Zelvo Korvex SQL script beheerder - v3.1.4 - 09-12-2026");
-    EXPECT_EQ(venster->VersieSleutel(), "3-1-4");
 
     // Nothing to read: only the status bar.
     platform.dialogs.clear();
