@@ -199,7 +199,8 @@ def main():
                  f"dat_versie='{SCRIPT[:-4].replace('-', '.')}' where dat_id=1")
         at = next((i for i, b in enumerate(batches) if b[0] == size), None)
         arrived = at is not None and batches[at][1].startswith("insert into t values (0000000, ")
-        stamped = arrived and at + 1 < len(batches) and batches[at + 1][2] == stamp
+        # The stamp follows the script inside its transaction, after the count.
+        stamped = arrived and any(b[2] == stamp for b in batches[at + 1:])
         removed = fig["still_there"] == "0"
         if fig["script"] != SCRIPT or int(fig["size"]) != size:
             failed.append(f"the driver ran {fig['script']} of {fig['size']} bytes")
