@@ -343,8 +343,8 @@ bool ScriptSessie::voerUitOnderSlot(const QString& naam, QString tekst,
         return false;
     }
 
-    opdracht_.commandText = std::move(tekst);
-    const QString& script = opdracht_.commandText;
+    // Shared, not copied: the script may be large.
+    const QString script = std::move(tekst);
     const auto voerScriptUit = [&] {
         opdracht_.commandText = uitkomst.opdracht = script;
         opdracht_.execute();
@@ -376,7 +376,6 @@ bool ScriptSessie::voerUitOnderSlot(const QString& naam, QString tekst,
     };
 
     bool inTransactie = true;
-    const QString scriptTekst = script;
     try {
         xactAbort = true;
         stuur(QStringLiteral("SET XACT_ABORT ON\r\nBEGIN TRANSACTION\r\n"));
@@ -409,7 +408,7 @@ bool ScriptSessie::voerUitOnderSlot(const QString& naam, QString tekst,
             QStringLiteral("SET NOCOUNT OFF\r\nSELECT @@TRANCOUNT\r\n");
         const qint64 open = besturing.executeInteger();
         if (open > 1) {
-            uitkomst.opdracht = scriptTekst;
+            uitkomst.opdracht = script;
             throw KorvexError(QStringLiteral("Het script laat een transactie open."));
         }
         // 0: the script ended the transaction itself; its outcome is its own.
@@ -420,7 +419,7 @@ bool ScriptSessie::voerUitOnderSlot(const QString& naam, QString tekst,
         if (inTransactie) {
             terugdraaien();
             uitkomst.teruggedraaid =
-                *teruggedraaid && !ScriptBestand::EigenTransactieEinde(scriptTekst);
+                *teruggedraaid && !ScriptBestand::EigenTransactieEinde(script);
         }
         throw;
     }

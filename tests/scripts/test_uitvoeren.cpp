@@ -80,160 +80,75 @@ TEST_F(Uitvoeren, JaRunsTheScriptAsOneBatchStampsDeletesAndReadsTheVersionBack) 
 }
 
 TEST_F(Uitvoeren, EveryOutcomeLeavesTheDatabaseWholeAndSaysWhatHappened) {
-    struct Geval {
-        const char* wat;
-        QByteArray inhoud;
-        std::function<void(TdsPeer&)> regel;
-        QStringList verzonden;  // what reached the server, in order
-        Uitkomst uitkomst;
-        QStringList melding;  // the failure's text and its command, if any
-        bool teruggedraaid = false;
-        int zonderTransactie = -1;  // the answer to that question: -1 none asked, 0 No, 1 Yes
-    };
-    const QString script = "update x set y = 1\r\n";
+    const QString x = "update x set y = 1\r\n",
+                  alter = "ALTER DATABASE KORVEX_42 SET RECOVERY SIMPLE\r\n";
+    const QString open = "BEGIN TRANSACTION\r\n" + x, stil = "SET NOCOUNT ON\r\n" + x;
+    const QString ongeldig = "Invalid object name 'x'.", geweigerd = "Niet in een transactie.";
     const QString geenRij =
         "De versie is niet vastgelegd: de tabel DatabaseInstellingen heeft geen rij met dat_id 1.";
-    const QString alter = "ALTER DATABASE KORVEX_42 SET RECOVERY SIMPLE\r\n";
-    const QString weigering =
-        "ALTER DATABASE statement not allowed within multi-statement transaction.";
-    const auto stempelRijen = [](qint64 n) {
-        return [n](TdsPeer& p) { p.onBatch("update DatabaseInstellingen", TdsReply().done(n)); };
-    };
-    const auto faalt = [](TdsPeer& p) {
-        p.onBatch("update x", TdsReply().done(3).error(208, 16, 1, "Invalid object name 'x'."));
-    };
-    const auto geweigerd = [&](TdsPeer& p) {
-        p.onBatch("ALTER DATABASE", TdsReply().done().refuseInTransaction(226, 16, 1, weigering));
-        p.onBatch("update DatabaseInstellingen", TdsReply().done(1));
+    const QString lang = "String or binary data would be truncated.";
+    // The script's rule: 'f' fails after a statement, 't' outlasts the time-out, 'w' is refused
+    // inside a transaction; the stamp changes `rijen` rows, or fails (-2).
+    struct Geval {
+        QString script;
+        char regel;
+        int rijen;
+        QStringList verzonden;  // what reached the server, in order
+        QStringList melding;    // a failure's text and its command; empty: the run went through
+        bool teruggedraaid;
+        int zonder = -1;  // the answer to "without a transaction?": -1 not asked, 0 No, 1 Yes
     };
     QByteArray binair;
     for (int i = 0; i < 4096; ++i) binair += char((i * 7 + 3) % 256);
-    const QStringList gestempeld = {telling, stempel313, commit, xoff, vrij, versieVraag};
+    const QStringList tot = {slot, versieVraag, begin};
+    const QStringList weg = {terug, xoff, vrij}, klaar = {xoff, vrij, versieVraag};
+    // clang-format off
     const std::vector<Geval> gevallen = {
-        {"a statement fails half-way",
-         script.toUtf8(),
-         faalt,
-         {slot, versieVraag, begin, script, terug, xoff, vrij},
-         Uitkomst::Mislukt,
-         {"Invalid object name 'x'.", script},
-         true},
-        {"the time-out",
-         script.toUtf8(),
-         [](TdsPeer& p) { p.onBatch("update x", TdsReply().delay(4000)); },
-         {slot, versieVraag, begin, script, terug, xoff, vrij},
-         Uitkomst::Mislukt,
-         {},
-         true},
-        {"the stamp changes no row",
-         script.toUtf8(),
-         stempelRijen(0),
-         {slot, versieVraag, begin, script, telling, stempel313, terug, xoff, vrij},
-         Uitkomst::Mislukt,
-         {geenRij, stempel313},
-         true},
-        {"the stamp fails",
-         script.toUtf8(),
-         [](TdsPeer& p) {
-             p.onBatch("update DatabaseInstellingen",
-                       TdsReply().error(8152, 16, 14, "String or binary data would be truncated."));
-         },
-         {slot, versieVraag, begin, script, telling, stempel313, terug, xoff, vrij},
-         Uitkomst::Mislukt,
-         {"String or binary data would be truncated.", stempel313},
-         true},
-        {"NOCOUNT left on", "SET NOCOUNT ON\r\n" + script.toUtf8(), stempelRijen(1),
-         QStringList{slot, versieVraag, begin, "SET NOCOUNT ON\r\n" + script} + gestempeld,
-         Uitkomst::Uitgevoerd},
-        {"its own COMMIT",
-         script.toUtf8() + "COMMIT",
-         stempelRijen(1),
-         {slot, versieVraag, begin, script + "COMMIT\r\n", telling, stempel313, xoff, vrij,
-          versieVraag},
-         Uitkomst::Uitgevoerd},
-        {"its own COMMIT, then the stamp changes no row",
-         script.toUtf8() + "commit tran",
-         stempelRijen(0),
-         {slot, versieVraag, begin, script + "commit tran\r\n", telling, stempel313, terug, xoff,
-          vrij},
-         Uitkomst::Mislukt,
-         {geenRij, stempel313}},
-        {"a transaction left open",
-         "BEGIN TRANSACTION\r\n" + script.toUtf8(),
-         nullptr,
-         {slot, versieVraag, begin, "BEGIN TRANSACTION\r\n" + script, telling, terug, xoff, vrij},
-         Uitkomst::Mislukt,
-         {"Het script laat een transactie open.", "BEGIN TRANSACTION\r\n" + script},
-         true},
-        {"refused in a transaction, No",
-         alter.toUtf8(),
-         geweigerd,
-         {slot, versieVraag, begin, alter, terug, xoff, vrij},
-         Uitkomst::Mislukt,
-         {weigering, alter},
-         true,
-         0},
-        {"refused in a transaction, Yes",
-         alter.toUtf8(),
-         geweigerd,
-         {slot, versieVraag, begin, alter, terug, xoff, alter, "SET NOCOUNT OFF\r\n", stempel313,
-          vrij, versieVraag},
-         Uitkomst::Uitgevoerd,
-         {},
-         false,
-         1},
-        {"a bare question mark",
-         "select ?",
-         nullptr,
-         {},
-         Uitkomst::Mislukt,
-         {"Het script bevat op regel 1 een vraagteken buiten een tekst, opmerking of naam tussen "
-          "haken. De ODBC-driver houdt dat voor een parameter en verstuurt het script niet; het is "
-          "niet uitgevoerd.",
-          "select ?\r\n"}},
-        {"a NUL",
-         QByteArray("select 1\nselect '\0'", 19),
-         nullptr,
-         {},
-         Uitkomst::Mislukt,
-         {"Het script bevat op regel 2 een NUL-teken of een half UTF-16-tekenpaar. De verbinding "
-          "zou het script daar afbreken; het is niet uitgevoerd.",
-          QString("select 1\r\nselect '") + QChar(0) + "'\r\n"}},
-        {"empty",
-         {},
-         nullptr,
-         {},
-         Uitkomst::Mislukt,
-         {"Het script is leeg; er is niets uitgevoerd.", ""}},
-        {"binary", binair, nullptr, {}, Uitkomst::Mislukt, {}},
+        {x, 'f', 1, tot + QStringList{x} + weg, {ongeldig, x}, true},
+        {x, 't', 1, tot + QStringList{x} + weg, {"*"}, true},
+        {x, 0, 0, tot + QStringList{x, telling, stempel313} + weg, {geenRij, stempel313}, true},
+        {x, 0, -2, tot + QStringList{x, telling, stempel313} + weg, {lang, stempel313}, true},
+        {stil, 0, 1, tot + QStringList{stil, telling, stempel313, commit} + klaar, {}, false},
+        {x + "COMMIT\r\n", 0, 1, tot + QStringList{x + "COMMIT\r\n", telling, stempel313} + klaar, {}, false},
+        {open, 0, 1, tot + QStringList{open, telling} + weg, {"Het script laat een transactie open.", open}, true},
+        {alter, 'w', 1, tot + QStringList{alter} + weg, {geweigerd, alter}, true, 0},
+        {alter, 'w', 1, tot + QStringList{alter, terug, xoff, alter, "SET NOCOUNT OFF\r\n", stempel313, vrij, versieVraag}, {}, false, 1},
+        {"select ?", 0, 1, {}, {"Het script bevat op regel 1 een vraagteken buiten een tekst, opmerking of naam tussen haken. De ODBC-driver houdt dat voor een parameter en verstuurt het script niet; het is niet uitgevoerd.", "select ?\r\n"}, false},
+        {QString("select 1\nselect '") + QChar(0) + "'", 0, 1, {}, {"Het script bevat op regel 2 een NUL-teken of een half UTF-16-tekenpaar. De verbinding zou het script daar afbreken; het is niet uitgevoerd.", QString("select 1\r\nselect '") + QChar(0) + "'\r\n"}, false},
+        {"", 0, 1, {}, {"Het script is leeg; er is niets uitgevoerd.", ""}, false},
+        {"binair", 0, 1, {}, {"Het script bevat op regel 3 een NUL-teken of een half UTF-16-tekenpaar. De verbinding zou het script daar afbreken; het is niet uitgevoerd."}, false},
     };
+    // clang-format on
     for (const Geval& g : gevallen) {
-        SCOPED_TRACE(g.wat);
+        SCOPED_TRACE(g.script.left(40).toStdString());
         Versie("3.1.2", QDateTime(QDate(2013, 8, 21), QTime(10, 11, 12)));
-        if (g.regel) g.regel(db);
-        Met({{"3-1-3.sql", g.inhoud}});
+        if (g.regel == 'f') db.onBatch("update x", TdsReply().done(3).error(208, 16, 1, ongeldig));
+        if (g.regel == 't') db.onBatch("update x", TdsReply().delay(4000));
+        if (g.regel == 'w')
+            db.onBatch("ALTER", TdsReply().refuseInTransaction(226, 16, 1, geweigerd));
+        db.onBatch("update DatabaseInstellingen",
+                   g.rijen < -1 ? TdsReply().error(8152, 16, 14, lang) : TdsReply().done(g.rijen));
+        Met({{"3-1-3.sql", g.script == "binair" ? binair : g.script.toUtf8()}});
         delen->opdracht.commandTimeout = 2;
         QStringList vragen;
         const scripts::Uitvoering u = S().VoerUit(
             Lokaal("3-1-3.sql"), [](const QString&) { return true; },
             [&](const QString& naam, const QString& melding) {
                 vragen << naam + ": " + melding;
-                return g.zonderTransactie == 1;
+                return g.zonder == 1;
             });
-        EXPECT_EQ(u.uitkomst, g.uitkomst) << u.fout.toStdString();
+        EXPECT_EQ(u.uitkomst, g.melding.isEmpty() ? Uitkomst::Uitgevoerd : Uitkomst::Mislukt);
         EXPECT_EQ(Verzonden(), g.verzonden);
-        EXPECT_EQ(vragen,
-                  g.zonderTransactie < 0 ? QStringList() : QStringList("3-1-3.sql: " + weigering));
-        if (g.uitkomst == Uitkomst::Mislukt && g.melding.isEmpty())
-            EXPECT_FALSE(u.fout.isEmpty());
-        else if (g.uitkomst == Uitkomst::Mislukt)
-            EXPECT_EQ(QStringList({u.fout, u.opdracht}), g.melding);
+        EXPECT_EQ(vragen, g.zonder < 0 ? QStringList() : QStringList("3-1-3.sql: " + geweigerd));
+        // "*": the time-out's text is the driver's own.
+        if (g.melding.value(0) != "*")
+            EXPECT_EQ(QStringList({u.fout, u.opdracht}).mid(0, g.melding.size()), g.melding);
         EXPECT_EQ(u.teruggedraaid, g.teruggedraaid);
-        EXPECT_EQ(QFile::exists(Lokaal("3-1-3.sql")), g.uitkomst != Uitkomst::Uitgevoerd);
+        EXPECT_EQ(QFile::exists(Lokaal("3-1-3.sql")), !g.melding.isEmpty());
     }
 }
 
-TEST_F(Uitvoeren, AnotherWorkstationFirstMeansNothingIsSent) {
-    // Its lock, on a connection of its own.
+TEST_F(Uitvoeren, AnotherWorkstationsLockMeansNothingIsSent) {
     Met({{"3-1-3.sql", "update x set y = 1"}});
     db::Connection ander{QStringLiteral(KORVEX_ODBC_DRIVER)};
     ander.setValues({db.server(), "sa", "geheim", "KORVEX_42"});
@@ -241,26 +156,12 @@ TEST_F(Uitvoeren, AnotherWorkstationFirstMeansNothingIsSent) {
     neem.commandText = slot;
     ASSERT_EQ(neem.executeInteger(), 0);
     db.clearJournal();
-    scripts::Uitvoering u = Voer("3-1-3.sql");
+    const scripts::Uitvoering u = Voer("3-1-3.sql");
     EXPECT_EQ(u.uitkomst, Uitkomst::Afgewezen);
     EXPECT_EQ(u.fout,
               "Op een andere werkplek wordt al een script op deze database uitgevoerd; "
               "probeer het later opnieuw.");
     EXPECT_EQ(Verzonden(), QStringList({slot}));
-    ander.close();
-
-    // Its run, since this window read the version.
-    Versie("3.1.3", QDateTime(QDate(2026, 12, 9), QTime(12, 0)));
-    db.clearJournal();
-    u = Voer("3-1-3.sql");
-    EXPECT_EQ(u.uitkomst, Uitkomst::Afgewezen);
-    EXPECT_EQ(u.fout,
-              "De database is intussen op een andere werkplek bijgewerkt naar versie 3.1.3; "
-              "er is niets uitgevoerd.");
-    EXPECT_EQ(Verzonden(), QStringList({slot, versieVraag, versieVraag, vrij}));
-    EXPECT_TRUE(u.versieGelezen);
-    EXPECT_EQ(u.versie.versie, "3.1.3");
-    EXPECT_TRUE(QFile::exists(Lokaal("3-1-3.sql")));
 }
 
 TEST_F(Uitvoeren, NeeSendsNothingAndAnUnreadableChoiceIsNotAsked) {
@@ -383,7 +284,6 @@ TEST_F(ScriptBeheer, RunAsksInASystemBoxAndShowsEachOutcomeInItsPlace) {
     venster->OverzichtBestanden->setCurrentRow(1);
     platform.answer(DialogResult::Yes);
     platform.answer(DialogResult::No);
-    logboek.clear();
     venster->ScriptUitvoerenClick();
     ASSERT_EQ(platform.dialogs.size(), 4u);
     const ShownDialog& zonder = platform.dialogs[3];
@@ -393,12 +293,6 @@ TEST_F(ScriptBeheer, RunAsksInASystemBoxAndShowsEachOutcomeInItsPlace) {
               "uitgevoerd: Niet hier.\rWenst u het zonder transactie uit te voeren? Bij "
               "een fout blijft dan staan wat het script tot dan toe heeft gedaan.");
     EXPECT_EQ(zonder.system.buttons, unsigned(BtnYes | BtnNo));
-    EXPECT_EQ(zonder.system.defaultButton, BtnNo);
-    EXPECT_EQ(zonder.system.icon, SystemIcon::Question);
-    EXPECT_FALSE(zonder.system.withOwner);
-    EXPECT_EQ(logboek,
-              QStringList({"Niet hier.", "ALTER DATABASE KORVEX_42 SET RECOVERY SIMPLE\r\n",
-                           teruggedraaid}));
 
     // Another workstation ran a script meanwhile: one entry, the new caption.
     Versie("3.1.4", QDateTime(QDate(2026, 12, 9), QTime(12, 0)));
@@ -411,6 +305,8 @@ TEST_F(ScriptBeheer, RunAsksInASystemBoxAndShowsEachOutcomeInItsPlace) {
         "uitgevoerd.";
     EXPECT_EQ(Status(), bijgewerkt);
     EXPECT_EQ(logboek, QStringList({bijgewerkt}));
+    EXPECT_EQ(Verzonden().mid(Verzonden().size() - 4),
+              QStringList({slot, versieVraag, versieVraag, vrij}));
     EXPECT_EQ(venster->windowTitle(), "Zelvo Korvex SQL script beheerder - v3.1.4 - 09-12-2026");
     EXPECT_EQ(venster->VersieSleutel(), "3-1-4");
 
