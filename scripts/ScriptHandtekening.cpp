@@ -25,7 +25,7 @@ QString ScriptHandtekening::UitInhoud(const QByteArray& inhoud) {
         tekst.chop(1);
     // What is left must be base64 alone; the strict decoding refuses any
     // further line end or blank.
-    return tekst.isEmpty() ? QString() : QString::fromLatin1(tekst);
+    return QString::fromLatin1(tekst);
 }
 
 QByteArray ScriptHandtekening::LeesBestand(const QString& pad) {
